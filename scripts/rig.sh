@@ -4,7 +4,8 @@ suite_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export SUITE_BUILD=${SUITE_BUILD:-$suite_root/build}
 mkdir -p "$SUITE_BUILD"
 SUITE_BUILD=$(cd "$SUITE_BUILD" && pwd)
-export SUITE_RIG=$SUITE_BUILD/.rig
+# The Wine prefix and display of one run; tests and the demo keep their own.
+export SUITE_RIG=$SUITE_BUILD/${SUITE_RIG_NAME:-.rig}
 export WINEPREFIX=$SUITE_RIG/prefix
 export WINEDEBUG=-all
 # Our own wimgapi.dll must win over Wine's stub; no Mono or Gecko prompts.
