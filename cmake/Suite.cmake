@@ -37,12 +37,14 @@ find_package(GTest REQUIRED CONFIG)
 find_package(ZLIB REQUIRED)
 find_package(PNG REQUIRED)
 
-# suite_add_test(NAME n SOURCES ... [LIBS ...] [DRIVES L X ...] [GUI])
+# suite_add_test(NAME n SOURCES ... [LIBS ...] [DRIVES L X ...] [SIMPC profile] [GUI])
+# SIMPC: the program runs on a simulated PC laid out from the profile, in a
+# private copy of the prefix (SIMPC_ROOT names the PC's folder).
 # DRIVES: letters mapped to fresh empty folders before the program starts;
 # tests sharing a letter never run at the same time.
 # GUI: the test needs the display; such tests run one at a time.
 function(suite_add_test)
-  cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS;DRIVES" ${ARGN})
+  cmake_parse_arguments(T "GUI" "NAME;SIMPC" "SOURCES;LIBS;DRIVES" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
@@ -57,6 +59,10 @@ function(suite_add_test)
   set_tests_properties(${T_NAME} PROPERTIES
     ENVIRONMENT "SUITE_DRIVES=${drives}"
     TIMEOUT 600)
+  if(T_SIMPC)
+    # The test runs on a simulated PC of that profile (sim/simpc).
+    set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT "SUITE_SIMPC=${T_SIMPC}")
+  endif()
   if(locks)
     set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK "${locks}")
   endif()

@@ -17,4 +17,7 @@ case $exe in
   "$SUITE_BUILD"/*) ;;
   *) echo "wine-run: $exe is outside the build root $SUITE_BUILD" >&2; exit 2 ;;
 esac
+if [ -n "${SUITE_SIMPC:-}" ]; then
+  exec "$suite_root/sim/simpc" run-test "$SUITE_SIMPC" -- "$exe" "$@"
+fi
 exec wine "$(rig_windows_path "$exe")" "$@"
