@@ -183,11 +183,24 @@ HRESULT CopyDirWalk(const std::wstring& wstrSrcIn, const std::wstring& wstrDst, 
     return FAILED(hr) ? hr : ListingEndResult(hr);
 }
 
+// The link itself, opened as a reparse point, never its target.
+bool DeleteLinkOnClose(const std::wstring& wstrPath)
+{
+    CAutoHandle link(CreateFileW(wstrPath.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_DELETE_ON_CLOSE,
+                                 nullptr));
+    if (!link.IsValid())
+        return false;
+    link.Close();
+    return GetFileAttributesW(wstrPath.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
 HRESULT DeleteEntry(const std::wstring& wstrPath, const WIN32_FIND_DATAW& fd)
 {
     if (IsFolderLink(fd)) {
         // Removes the link only; its target stays untouched.
-        if (!RemoveDirectoryW(wstrPath.c_str())) {
+        if (!RemoveDirectoryW(wstrPath.c_str()) && !DeleteLinkOnClose(wstrPath)) {
             LogLastError();
             return NV_E_DELETE_FILE;
         }
