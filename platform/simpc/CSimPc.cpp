@@ -384,3 +384,37 @@ HRESULT CSimPc::RemoveLetter(SimPartition& p)
     p.letter = 0;
     return S_OK;
 }
+
+HRESULT CSimPc::EjectDisc(SimPcState& state, SimOptical& drive)
+{
+    if (!drive.disc.empty() && !drive.trayOpen) {
+        HRESULT hr = MoveFolder(DriveFolder(drive.letter), DiscFolder(drive.disc));
+        if (FAILED(hr))
+            return hr;
+    }
+    drive.disc.clear();
+    drive.trayOpen = true;
+    if (drive.queue.empty())
+        return S_OK;
+    std::wstring next = drive.queue.front();
+    drive.queue.erase(drive.queue.begin());
+    return InsertDisc(state, drive, next);
+}
+
+HRESULT CSimPc::InsertDisc(SimPcState& state, SimOptical& drive, const std::wstring& id)
+{
+    SimDisc* disc = state.FindDisc(id);
+    if (!disc)
+        return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+    if (!drive.disc.empty() && !drive.trayOpen) {
+        HRESULT hr = MoveFolder(DriveFolder(drive.letter), DiscFolder(drive.disc));
+        if (FAILED(hr))
+            return hr;
+    }
+    drive.disc = id;
+    drive.trayOpen = false;
+    if (!drive.present)
+        return S_OK;
+    HRESULT hr = MoveFolder(DiscFolder(id), DriveFolder(drive.letter));
+    return FAILED(hr) ? hr : WriteLabel(DriveFolder(drive.letter), disc->label);
+}

@@ -62,6 +62,12 @@ public:
     HRESULT AssignLetter(SimPartition& p, wchar_t letter);
     HRESULT RemoveLetter(SimPartition& p);
 
+    // The disc in the drive goes back to its own folder and the tray opens;
+    // the next disc of the drive's queue, if any, goes in and the tray closes.
+    HRESULT EjectDisc(SimPcState& state, SimOptical& drive);
+    // Puts a disc into the drive and closes the tray.
+    HRESULT InsertDisc(SimPcState& state, SimOptical& drive, const std::wstring& id);
+
     // Letters the PC never lets an operation format, delete or overwrite.
     static bool IsProtectedLetter(wchar_t letter);
     // True when path lies below the PC's folder and outside the protected drive.

@@ -1,0 +1,231 @@
+#include "CSimPcProbe.h"
+
+#include "CSimPc.h"
+#include "ZoruViva.h"
+
+#include <cwchar>
+#include <memory>
+
+namespace {
+
+std::wstring Format(const wchar_t* format, ...)
+{
+    wchar_t buf[512];
+    va_list args;
+    va_start(args, format);
+    _vsnwprintf(buf, ARRAYSIZE(buf) - 1, format, args);
+    va_end(args);
+    buf[ARRAYSIZE(buf) - 1] = 0;
+    return buf;
+}
+
+std::wstring Letter(wchar_t c)
+{
+    return c ? std::wstring(1, c) + L":" : std::wstring(L"-");
+}
+
+DWORD FsCode(const std::wstring& fs)
+{
+    if (!_wcsicmp(fs.c_str(), L"NTFS")) return DMFS_NTFS;
+    if (!_wcsicmp(fs.c_str(), L"FAT32")) return DMFS_FAT32;
+    if (!_wcsicmp(fs.c_str(), L"FAT16")) return DMFS_FAT16;
+    return DMFS_UNKNOWN;
+}
+
+struct Releaser {
+    void operator()(IUnknown* p) const
+    {
+        if (p)
+            p->Release();
+    }
+};
+
+} // namespace
+
+void CSimPcProbe::Line(const std::wstring& text)
+{
+    m_report += text + L"\n";
+}
+
+void CSimPcProbe::Expect(bool ok, const std::wstring& what)
+{
+    if (ok)
+        return;
+    ++m_mismatches;
+    Line(L"MISMATCH " + what);
+}
+
+HRESULT CSimPcProbe::Load()
+{
+    CSimPc pc(L"probe");
+    if (!pc.Open())
+        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    return pc.Read(m_state);
+}
+
+HRESULT CSimPcProbe::Run()
+{
+    HRESULT hr = Load();
+    if (FAILED(hr))
+        return hr;
+    CheckDiskLibrary();
+
+    IUnknown* pUnknown = nullptr;
+    hr = CoCreateInstance(CLSID_DiskMgmt, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, (void**)&pUnknown);
+    std::unique_ptr<IUnknown, Releaser> unknown(pUnknown);
+    IDiskMgmt* pDisk = nullptr;
+    if (SUCCEEDED(hr))
+        hr = pUnknown->QueryInterface(IID_IDiskMgmt, (void**)&pDisk);
+    std::unique_ptr<IUnknown, Releaser> disk(pDisk);
+    Expect(SUCCEEDED(hr), Format(L"IDiskMgmt cannot be created: 0x%08lX", (unsigned long)hr));
+    if (pDisk)
+        CheckDiskMgmt(pDisk);
+
+    IBurnMgmt* pBurn = nullptr;
+    hr = CoCreateInstance(CLSID_BurnMgmt, nullptr, CLSCTX_INPROC_SERVER, IID_IBurnMgmt, (void**)&pBurn);
+    std::unique_ptr<IUnknown, Releaser> burn(pBurn);
+    Expect(SUCCEEDED(hr), Format(L"IBurnMgmt cannot be created: 0x%08lX", (unsigned long)hr));
+    if (pBurn)
+        CheckBurnMgmt(pBurn);
+
+    CheckWineDrives();
+    return S_OK;
+}
+
+void CSimPcProbe::CheckDiskLibrary()
+{
+    DWORD main = GetMainDiskIndexbyLocation();
+    DWORD expectedMain = (DWORD)-1;
+    for (size_t d = 0; d < m_state.disks.size() && expectedMain == (DWORD)-1; ++d)
+        if (m_state.disks[d].main)
+            expectedMain = (DWORD)d;
+    Line(Format(L"ZoruViva: main disk %ld", (long)main));
+    Expect(main == expectedMain, L"ZoruViva main disk");
+    for (DWORD d = 0; d < m_state.disks.size(); ++d) {
+        const SimDisk& disk = m_state.disks[d];
+        ULONGLONG length = 0;
+        int rc = ZQGetDiskLength(d, &length);
+        Line(Format(L"ZoruViva: disk %lu, %llu bytes, %ls, %ls", d, length,
+                    DetectDriveType(d) == 0 ? L"SSD" : L"hard disk",
+                    IsRemovalDevice(d) == 1 ? L"removable" : L"fixed"));
+        Expect(rc == 0 && length == disk.size, Format(L"ZoruViva disk %lu length", d));
+        Expect(DetectDriveType(d) == (disk.ssd ? 0 : 1), Format(L"ZoruViva disk %lu type", d));
+        Expect(IsRemovalDevice(d) == (disk.removable ? 1 : 0), Format(L"ZoruViva disk %lu removable", d));
+        struct {
+            DRIVE_LAYOUT_INFORMATION info;
+            PARTITION_INFORMATION rest[3];
+        } layout = {};
+        PARTITION_INFORMATION* entries = layout.info.PartitionEntry;
+        Expect(GetPartitionInfo(d, &layout.info, ZV_LAYOUT_BYTES) == 0, Format(L"ZoruViva disk %lu table", d));
+        DWORD number = 0;
+        for (int k = 0; k < 4; ++k) {
+            const SimPartition& p = disk.slots[k];
+            Expect((ULONGLONG)entries[k].PartitionLength.QuadPart == p.size &&
+                       (ULONGLONG)entries[k].StartingOffset.QuadPart == p.start && entries[k].PartitionType == p.type,
+                   Format(L"ZoruViva disk %lu entry %d", d, k + 1));
+            if (!p.IsUsed())
+                continue;
+            WCHAR letter = 0;
+            rc = DskPos2LogDskLetter(d, ++number, &letter);
+            Line(Format(L"ZoruViva:   partition %lu: type 0x%02X, %llu bytes at %llu, %ls", number, p.type, p.size,
+                        p.start, Letter(letter).c_str()));
+            Expect(rc == 0 && letter == p.letter, Format(L"ZoruViva letter of disk %lu partition %lu", d, number));
+        }
+    }
+}
+
+void CSimPcProbe::CheckDiskMgmt(IDiskMgmt* pDisk)
+{
+    IDiskMgmtAux* pAux = nullptr;
+    HRESULT hr = pDisk->GetAuxiliary(&pAux);
+    std::unique_ptr<IUnknown, Releaser> aux(pAux);
+    Expect(SUCCEEDED(hr) && pAux && SUCCEEDED(pAux->Rescan((DWORD)-1)), L"IDiskMgmt auxiliary rescan");
+    DWORD count = 0;
+    hr = pDisk->GetDiskCount(&count);
+    Line(Format(L"IDiskMgmt: %lu disks", count));
+    Expect(SUCCEEDED(hr) && count == m_state.disks.size(), L"IDiskMgmt disk count");
+    for (DWORD d = 0; d < count && d < m_state.disks.size(); ++d) {
+        const SimDisk& disk = m_state.disks[d];
+        DiskMgmtDiskInfo info = {};
+        Expect(SUCCEEDED(pDisk->GetDiskInfo(d, &info)) && info.ullValue5 == disk.size,
+               Format(L"IDiskMgmt disk %lu information", d));
+        DWORD parts = 0;
+        hr = pDisk->GetPartitionCount(d, &parts);
+        Expect(SUCCEEDED(hr) && parts == disk.PartitionCount(), Format(L"IDiskMgmt disk %lu partition count", d));
+        for (DWORD n = 1; n <= parts; ++n) {
+            int slot = disk.SlotOfPartition(n);
+            if (slot < 0)
+                break;
+            const SimPartition& p = disk.slots[slot];
+            DiskMgmtPartitionInfo pi = {};
+            WCHAR letter = 0;
+            hr = pDisk->GetPartitionInfo(d, n, &pi);
+            HRESULT hrLetter = pDisk->GetDriveLetter(d, n, &letter);
+            Line(Format(L"IDiskMgmt:   disk %lu partition %lu: %llu bytes at %llu, file system %lu, %ls", d, n,
+                        pi.ullLength, pi.ullStartingOffset, pi.dwFileSystem, Letter(letter).c_str()));
+            Expect(SUCCEEDED(hr) && pi.ullStartingOffset == p.start && pi.ullLength == p.size &&
+                       pi.dwFileSystem == FsCode(p.fs),
+                   Format(L"IDiskMgmt disk %lu partition %lu", d, n));
+            Expect(SUCCEEDED(hrLetter) && letter == p.letter, Format(L"IDiskMgmt letter of disk %lu partition %lu", d, n));
+        }
+    }
+}
+
+void CSimPcProbe::CheckBurnMgmt(IBurnMgmt* pBurn)
+{
+    Expect(SUCCEEDED(pBurn->Initialize(0)), L"IBurnMgmt initialise");
+    DWORD count = 0;
+    HRESULT hr = pBurn->GetDriveCount(&count);
+    DWORD present = 0;
+    for (const SimOptical& o : m_state.opticals)
+        present += o.present ? 1 : 0;
+    Line(Format(L"IBurnMgmt: %lu optical drives", count));
+    Expect(SUCCEEDED(hr) && count == present, L"IBurnMgmt drive count");
+    DWORD i = 0;
+    for (const SimOptical& o : m_state.opticals) {
+        if (!o.present)
+            continue;
+        WCHAR letter = 0;
+        Expect(SUCCEEDED(pBurn->GetDrvLetter(i, &letter)) && letter == o.letter, Format(L"IBurnMgmt drive %lu letter", i));
+        Expect(SUCCEEDED(pBurn->SelectDrive(i)), Format(L"IBurnMgmt select drive %lu", i));
+        bool ready = SUCCEEDED(pBurn->IsDrvReady());
+        BurnDiscLabel label = {};
+        BurnDiscInfo info = {};
+        bool labelled = SUCCEEDED(pBurn->GetDiscLabel(&label));
+        bool informed = SUCCEEDED(pBurn->GetDiscInfo(&info));
+        Line(Format(L"IBurnMgmt:   drive %lu %ls %ls, label \"%ls\", %lu of %lu sectors free", i,
+                    Letter(letter).c_str(), ready ? L"ready" : L"not ready", label.wszLabel, info.dwFreeSectors,
+                    info.dwCapacitySectors));
+        Expect(ready == o.IsReady(), Format(L"IBurnMgmt drive %lu ready", i));
+        const SimDisc* disc = m_state.FindDisc(o.disc);
+        if (o.IsReady() && disc) {
+            Expect(labelled && disc->label == label.wszLabel, Format(L"IBurnMgmt drive %lu label", i));
+            Expect(informed && info.dwCapacitySectors == disc->capacity && info.dwFreeSectors == disc->freeSectors &&
+                       info.dwDiscStatus == (disc->blank ? 0u : 1u),
+                   Format(L"IBurnMgmt drive %lu disc information", i));
+        }
+        ++i;
+    }
+}
+
+void CSimPcProbe::CheckWineDrives()
+{
+    for (const SimDisk& disk : m_state.disks) {
+        for (const SimPartition& p : disk.slots) {
+            if (!p.IsUsed() || !p.letter)
+                continue;
+            wchar_t root[] = {p.letter, L':', L'\\', 0};
+            UINT type = GetDriveTypeW(root);
+            Line(Format(L"Wine: %ls type %u", root, type));
+            Expect(type == DRIVE_FIXED, Format(L"Wine drive %ls is not a fixed drive", root));
+        }
+    }
+    for (const SimOptical& o : m_state.opticals) {
+        wchar_t root[] = {o.letter, L':', L'\\', 0};
+        UINT type = GetDriveTypeW(root);
+        bool readable = GetFileAttributesW(root) != INVALID_FILE_ATTRIBUTES;
+        Line(Format(L"Wine: %ls type %u, %ls", root, type, readable ? L"readable" : L"no disc"));
+        Expect(type == DRIVE_CDROM, Format(L"Wine drive %ls is not a CD-ROM drive", root));
+        Expect(readable == o.IsReady(), Format(L"Wine drive %ls readable", root));
+    }
+}
