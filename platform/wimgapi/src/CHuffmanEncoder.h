@@ -1,0 +1,13 @@
+// Builds a length-limited canonical Huffman code from symbol frequencies.
+#pragma once
+
+#include <cstdint>
+
+class CHuffmanEncoder {
+public:
+    // lengths[i] = 0 for a symbol of frequency 0. At least two symbols get a
+    // code, so that every code is complete.
+    static void BuildLengths(const uint32_t* freq, unsigned numSymbols, unsigned maxLength, uint8_t* lengths);
+    // Canonical codes in the order the decoders expect them.
+    static void AssignCodes(const uint8_t* lengths, unsigned numSymbols, uint32_t* codes);
+};

@@ -1,0 +1,199 @@
+#include "CImageApplier.h"
+
+#include "CMessageSink.h"
+#include "CScopedHandle.h"
+#include "CSha1.h"
+#include "CWimHandle.h"
+#include "wimgapi.h"
+
+namespace {
+
+const DWORD kAttributeMask = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                             FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                             FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+const size_t kBufferSize = 1024 * 1024;
+
+FILETIME ToFileTime(uint64_t t)
+{
+    FILETIME ft;
+    ft.dwLowDateTime = (DWORD)t;
+    ft.dwHighDateTime = (DWORD)(t >> 32);
+    return ft;
+}
+
+} // namespace
+
+CImageApplier::CImageApplier(CWimHandle& wim, HANDLE hMessages, DWORD flags)
+    : m_wim(wim), m_hMessages(hMessages), m_flags(flags)
+{
+}
+
+void CImageApplier::Count(const WimDentry& dir)
+{
+    for (const WimDentry& c : dir.children) {
+        if (c.IsDirectory()) {
+            Count(c);
+            continue;
+        }
+        uint64_t size = 0;
+        if (!c.hash.IsZero() && m_wim.StreamSize(c.hash, &size) == 0) m_totalUnits += size;
+        m_totalUnits += 1;
+    }
+}
+
+DWORD CImageApplier::Progress()
+{
+    DWORD percent = m_totalUnits ? (DWORD)(m_doneUnits * 100 / m_totalUnits) : 100;
+    if (percent > 100) percent = 100;
+    if (percent == m_lastPercent) return 0;
+    m_lastPercent = percent;
+    DWORD elapsed = GetTickCount() - m_startTick;
+    LPARAM remaining = percent ? (LPARAM)((uint64_t)elapsed * (100 - percent) / percent) : 0;
+    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, percent, remaining) == WIM_MSG_ABORT_IMAGE)
+        return ERROR_REQUEST_ABORTED;
+    return 0;
+}
+
+DWORD CImageApplier::Report(DWORD err)
+{
+    if (!err || err == ERROR_REQUEST_ABORTED) return err;
+    std::wstring display = m_path.Display();
+    DWORD answer = CMessageSink::Instance().Send(m_hMessages, WIM_MSG_ERROR, (WPARAM)display.c_str(), (LPARAM)err);
+    return answer == WIM_MSG_SKIP_ERROR ? 0 : err;
+}
+
+void CImageApplier::SetTimes(HANDLE h, const WimDentry& d)
+{
+    FILETIME c = ToFileTime(d.creationTime), a = ToFileTime(d.lastAccessTime), w = ToFileTime(d.lastWriteTime);
+    SetFileTime(h, d.creationTime ? &c : nullptr, d.lastAccessTime ? &a : nullptr, d.lastWriteTime ? &w : nullptr);
+}
+
+DWORD CImageApplier::Apply(const CImageMetadata& image, const std::wstring& target)
+{
+    if (!m_path.Set(target)) return ERROR_FILENAME_EXCED_RANGE;
+    if (!CreateDirectoryW(m_path.Extended().c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return GetLastError();
+    DWORD attrs = GetFileAttributesW(m_path.Extended().c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
+    m_buffer.resize(kBufferSize);
+    Count(image.Root());
+    m_startTick = GetTickCount();
+    m_lastPercent = 0;
+    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, 0, 0) == WIM_MSG_ABORT_IMAGE)
+        return ERROR_REQUEST_ABORTED;
+    DWORD err = ApplyDirectory(image.Root(), true);
+    if (err) return err;
+    m_doneUnits = m_totalUnits;
+    return Progress();
+}
+
+DWORD CImageApplier::ApplyDirectory(const WimDentry& dir, bool isRoot)
+{
+    for (const WimDentry& child : dir.children) {
+        bool fits = m_path.Push(child.name);
+        DWORD err = 0;
+        if (!fits) {
+            err = Report(ERROR_FILENAME_EXCED_RANGE);
+        } else if (child.IsDirectory()) {
+            if (!CreateDirectoryW(m_path.Extended().c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+                err = Report(GetLastError());
+            else
+                err = ApplyDirectory(child, false);
+        } else {
+            err = ApplyFile(child);
+        }
+        m_path.Pop();
+        if (err) return err;
+    }
+    if (isRoot) return 0;
+    // Times last: creating the children changed them.
+    CScopedHandle h(CreateFileW(m_path.Extended().c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (h.Valid()) SetTimes(h.Get(), dir);
+    h.Reset();
+    if (dir.attributes & kAttributeMask)
+        SetFileAttributesW(m_path.Extended().c_str(), (dir.attributes & kAttributeMask) | FILE_ATTRIBUTE_DIRECTORY);
+    return 0;
+}
+
+DWORD CImageApplier::WriteData(HANDLE file, const WimDentry& entry)
+{
+    if (entry.hash.IsZero()) return 0;
+    std::unique_ptr<CResourceReader> reader;
+    uint64_t size = 0;
+    DWORD err = m_wim.OpenStream(entry.hash, &reader, &size);
+    if (err) return err;
+    CSha1 sha;
+    while (reader->Remaining()) {
+        size_t n = (size_t)std::min<uint64_t>(m_buffer.size(), reader->Remaining());
+        err = reader->Read(m_buffer.data(), n);
+        if (err) return err;
+        sha.Update(m_buffer.data(), n);
+        DWORD written = 0;
+        if (!WriteFile(file, m_buffer.data(), (DWORD)n, &written, nullptr) || written != n)
+            return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        m_doneUnits += n;
+        if ((err = Progress())) return err;
+    }
+    return sha.Final() == entry.hash ? 0 : ERROR_FILE_CORRUPT;
+}
+
+DWORD CImageApplier::ApplyFile(const WimDentry& file)
+{
+    std::wstring display = m_path.Display();
+    const std::wstring& path = m_path.Extended();
+    if (file.IsReparsePoint()) {
+        CMessageSink::Instance().Send(m_hMessages, WIM_MSG_WARNING, (WPARAM)display.c_str(), ERROR_NOT_SUPPORTED);
+        return 0;
+    }
+    BOOL process = TRUE;
+    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROCESS, (WPARAM)display.c_str(), (LPARAM)&process) ==
+        WIM_MSG_ABORT_IMAGE)
+        return ERROR_REQUEST_ABORTED;
+    uint64_t units = 1;
+    if (!process) {
+        uint64_t size = 0;
+        if (!file.hash.IsZero() && m_wim.StreamSize(file.hash, &size) == 0) units += size;
+        m_doneUnits += units;
+        return Progress();
+    }
+
+    auto link = file.hardLinkId ? m_links.find(file.hardLinkId) : m_links.end();
+    if (link != m_links.end()) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+        if (CreateHardLinkW(path.c_str(), link->second.c_str(), nullptr)) {
+            m_doneUnits += 1;
+            return Progress();
+        }
+    }
+
+    CScopedHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.Valid() && GetLastError() == ERROR_ACCESS_DENIED) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        h.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+    if (!h.Valid()) return Report(GetLastError());
+    DWORD err = WriteData(h.Get(), file);
+    if (err) {
+        h.Reset();
+        DeleteFileW(path.c_str());
+        return Report(err);
+    }
+    SetTimes(h.Get(), file);
+    h.Reset();
+    if (file.attributes & kAttributeMask) SetFileAttributesW(path.c_str(), file.attributes & kAttributeMask);
+    if (file.hardLinkId) m_links.emplace(file.hardLinkId, path);
+    m_doneUnits += 1;
+
+    if (m_flags & WIM_FLAG_FILEINFO) {
+        WIN32_FIND_DATAW fd = {};
+        fd.dwFileAttributes = file.attributes;
+        fd.ftCreationTime = ToFileTime(file.creationTime);
+        fd.ftLastAccessTime = ToFileTime(file.lastAccessTime);
+        fd.ftLastWriteTime = ToFileTime(file.lastWriteTime);
+        lstrcpynW(fd.cFileName, reinterpret_cast<const wchar_t*>(file.name.c_str()), MAX_PATH);
+        CMessageSink::Instance().Send(m_hMessages, WIM_MSG_FILEINFO, (WPARAM)display.c_str(), (LPARAM)&fd);
+    }
+    return Progress();
+}

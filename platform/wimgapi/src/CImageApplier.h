@@ -1,0 +1,43 @@
+// Writes one image of a WIM into a folder: folders, files with their data
+// (checked against their SHA-1), hard links, attributes and times. Reports
+// progress and each file through the message callbacks.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "CImageMetadata.h"
+#include "CLongPath.h"
+
+class CWimHandle;
+
+class CImageApplier {
+public:
+    CImageApplier(CWimHandle& wim, HANDLE hMessages, DWORD flags);
+    // 0, or the error that stopped the apply (ERROR_REQUEST_ABORTED when a
+    // callback aborted). What was written before a failure stays.
+    DWORD Apply(const CImageMetadata& image, const std::wstring& target);
+
+private:
+    DWORD ApplyDirectory(const WimDentry& dir, bool isRoot);
+    DWORD ApplyFile(const WimDentry& file);
+    DWORD WriteData(HANDLE file, const WimDentry& entry);
+    DWORD Report(DWORD err);
+    DWORD Progress();
+    void Count(const WimDentry& dir);
+    static void SetTimes(HANDLE h, const WimDentry& d);
+
+    CWimHandle& m_wim;
+    HANDLE m_hMessages;
+    DWORD m_flags;
+    CLongPath m_path;
+    std::map<uint64_t, std::wstring> m_links;
+    uint64_t m_totalUnits = 0;
+    uint64_t m_doneUnits = 0;
+    DWORD m_lastPercent = 0;
+    DWORD m_startTick = 0;
+    std::vector<uint8_t> m_buffer;
+};

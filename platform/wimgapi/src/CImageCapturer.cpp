@@ -1,0 +1,199 @@
+#include "CImageCapturer.h"
+
+#include "CMessageSink.h"
+#include "CScopedHandle.h"
+#include "CWimWriter.h"
+#include "wimgapi.h"
+
+namespace {
+
+uint64_t FromFileTime(const FILETIME& ft) { return (uint64_t)ft.dwHighDateTime << 32 | ft.dwLowDateTime; }
+
+std::u16string U16(const wchar_t* s) { return std::u16string(s, s + wcslen(s)); }
+
+const DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                              FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY |
+                              FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_NORMAL;
+
+} // namespace
+
+CImageCapturer::CImageCapturer(CWimWriter& writer, HANDLE hMessages) : m_writer(writer), m_hMessages(hMessages) {}
+
+bool CImageCapturer::Excluded(const std::wstring& name)
+{
+    // What the system itself keeps at a volume's root and never captures.
+    static const wchar_t* const kNames[] = {L"pagefile.sys", L"hiberfil.sys", L"swapfile.sys",
+                                            L"System Volume Information", L"RECYCLER", L"$Recycle.Bin", L"$ntfs.log"};
+    for (const wchar_t* n : kNames)
+        if (lstrcmpiW(name.c_str(), n) == 0) return true;
+    return false;
+}
+
+DWORD CImageCapturer::Progress()
+{
+    DWORD percent = m_totalUnits ? (DWORD)(m_doneUnits * 100 / m_totalUnits) : 100;
+    if (percent > 100) percent = 100;
+    if (percent == m_lastPercent) return 0;
+    m_lastPercent = percent;
+    DWORD elapsed = GetTickCount() - m_startTick;
+    LPARAM remaining = percent ? (LPARAM)((uint64_t)elapsed * (100 - percent) / percent) : 0;
+    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, percent, remaining) == WIM_MSG_ABORT_IMAGE)
+        return ERROR_REQUEST_ABORTED;
+    return 0;
+}
+
+DWORD CImageCapturer::Scan(WimDentry* dir, std::vector<uint64_t>* sizes, bool isRoot)
+{
+    if (!m_path.Push(u"*")) return ERROR_FILENAME_EXCED_RANGE;
+    WIN32_FIND_DATAW fd;
+    CScopedHandle find(FindFirstFileExW(m_path.Extended().c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch,
+                                        nullptr, 0),
+                       true);
+    m_path.Pop();
+    if (!find.Valid()) {
+        DWORD err = GetLastError();
+        return err == ERROR_FILE_NOT_FOUND || err == ERROR_NO_MORE_FILES ? 0 : err;
+    }
+    do {
+        std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (isRoot && Excluded(name)) continue;
+        WimDentry d;
+        d.name = U16(fd.cFileName);
+        d.attributes = fd.dwFileAttributes & kKeptAttributes;
+        if (!d.attributes) d.attributes = FILE_ATTRIBUTE_NORMAL;
+        d.creationTime = FromFileTime(fd.ftCreationTime);
+        d.lastAccessTime = FromFileTime(fd.ftLastAccessTime);
+        d.lastWriteTime = FromFileTime(fd.ftLastWriteTime);
+        if (d.IsDirectory()) {
+            if (!m_path.Push(d.name)) return ERROR_FILENAME_EXCED_RANGE;
+            // Links to folders are kept as empty folders, never followed.
+            DWORD err = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? 0 : Scan(&d, sizes, false);
+            m_path.Pop();
+            if (err) return err;
+            m_info.dirCount++;
+        } else {
+            uint64_t size = (uint64_t)fd.nFileSizeHigh << 32 | fd.nFileSizeLow;
+            sizes->push_back(size);
+            m_totalUnits += size + 1;
+        }
+        dir->children.push_back(std::move(d));
+    } while (FindNextFileW(find.Get(), &fd));
+    DWORD err = GetLastError();
+    return err == ERROR_NO_MORE_FILES ? 0 : err;
+}
+
+DWORD CImageCapturer::StoreFile(WimDentry* file, uint64_t scannedSize)
+{
+    const std::wstring& path = m_path.Extended();
+    CScopedHandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!h.Valid()) return GetLastError();
+    BY_HANDLE_FILE_INFORMATION info;
+    uint64_t size = scannedSize;
+    if (GetFileInformationByHandle(h.Get(), &info)) {
+        size = (uint64_t)info.nFileSizeHigh << 32 | info.nFileSizeLow;
+        if (info.nNumberOfLinks > 1) {
+            auto key = std::make_pair(info.dwVolumeSerialNumber,
+                                      (uint64_t)info.nFileIndexHigh << 32 | info.nFileIndexLow);
+            auto found = m_linkIds.find(key);
+            if (found != m_linkIds.end()) {
+                file->hardLinkId = found->second;
+                file->hash = m_linkHashes[found->second];
+                m_info.hardLinkBytes += size;
+                m_doneUnits += scannedSize;
+                return 0;
+            }
+            file->hardLinkId = m_linkIds.size() + 1;
+            m_linkIds.emplace(key, file->hardLinkId);
+        }
+    }
+    uint64_t before = m_doneUnits;
+    DWORD progressErr = 0;
+    CWimWriter::Source source = [&](uint8_t* buffer, size_t want) -> long long {
+        DWORD got = 0;
+        if (!ReadFile(h.Get(), buffer, (DWORD)want, &got, nullptr)) return -1;
+        m_doneUnits += got;
+        if (!progressErr) progressErr = Progress();
+        return progressErr ? -1 : (long long)got;
+    };
+    DWORD err = m_writer.WriteStream(source, size, &file->hash);
+    if (progressErr) return progressErr;
+    if (err) return err;
+    m_doneUnits = before + scannedSize;
+    if (file->hardLinkId) m_linkHashes[file->hardLinkId] = file->hash;
+    m_info.totalBytes += size;
+    return 0;
+}
+
+DWORD CImageCapturer::StoreData(WimDentry* dir, std::vector<uint64_t>::const_iterator* size)
+{
+    for (size_t i = 0; i < dir->children.size();) {
+        WimDentry& child = dir->children[i];
+        if (!m_path.Push(child.name)) return ERROR_FILENAME_EXCED_RANGE;
+        DWORD err = 0;
+        bool keep = true;
+        if (child.IsDirectory()) {
+            err = StoreData(&child, size);
+        } else {
+            uint64_t scanned = *(*size)++;
+            std::wstring display = m_path.Display();
+            BOOL process = TRUE;
+            if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROCESS, (WPARAM)display.c_str(),
+                                              (LPARAM)&process) == WIM_MSG_ABORT_IMAGE) {
+                err = ERROR_REQUEST_ABORTED;
+            } else if (!process) {
+                keep = false;
+                m_doneUnits += scanned;
+            } else {
+                err = StoreFile(&child, scanned);
+                if (err && err != ERROR_REQUEST_ABORTED &&
+                    CMessageSink::Instance().Send(m_hMessages, WIM_MSG_ERROR, (WPARAM)display.c_str(), (LPARAM)err) ==
+                        WIM_MSG_SKIP_ERROR) {
+                    err = 0;
+                    keep = false;
+                }
+                if (!err && keep) m_info.fileCount++;
+            }
+            m_doneUnits += 1;
+            if (!err) err = Progress();
+        }
+        m_path.Pop();
+        if (err) return err;
+        if (keep) ++i;
+        else dir->children.erase(dir->children.begin() + (long)i);
+    }
+    return 0;
+}
+
+DWORD CImageCapturer::Capture(const std::wstring& source, WimImageInfo* info)
+{
+    if (!m_path.Set(source)) return ERROR_FILENAME_EXCED_RANGE;
+    WIN32_FILE_ATTRIBUTE_DATA rootData;
+    if (!GetFileAttributesExW(m_path.Extended().c_str(), GetFileExInfoStandard, &rootData)) return GetLastError();
+    if (!(rootData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
+
+    CImageMetadata image;
+    WimDentry& root = image.Root();
+    root.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    root.creationTime = FromFileTime(rootData.ftCreationTime);
+    root.lastAccessTime = FromFileTime(rootData.ftLastAccessTime);
+    root.lastWriteTime = FromFileTime(rootData.ftLastWriteTime);
+
+    std::vector<uint64_t> sizes;
+    DWORD err = Scan(&root, &sizes, true);
+    if (err) return err;
+    m_startTick = GetTickCount();
+    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, 0, 0) == WIM_MSG_ABORT_IMAGE)
+        return ERROR_REQUEST_ABORTED;
+    auto next = sizes.cbegin();
+    if ((err = StoreData(&root, &next))) return err;
+    if ((err = m_writer.WriteMetadata(image.Serialize()))) return err;
+
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    m_info.creationTime = m_info.modificationTime = FromFileTime(now);
+    *info = m_info;
+    m_doneUnits = m_totalUnits;
+    return Progress();
+}

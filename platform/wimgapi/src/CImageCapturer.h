@@ -1,0 +1,41 @@
+// Captures a folder tree as a new image: a scan builds the tree, then every
+// file's data goes to the writer (stored once per SHA-1). Reports progress
+// and each file through the message callbacks.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <utility>
+
+#include "CImageMetadata.h"
+#include "CLongPath.h"
+#include "CWimXml.h"
+
+class CWimWriter;
+
+class CImageCapturer {
+public:
+    CImageCapturer(CWimWriter& writer, HANDLE hMessages);
+    // 0 or the error; on success the metadata is written and info filled.
+    DWORD Capture(const std::wstring& source, WimImageInfo* info);
+
+private:
+    DWORD Scan(WimDentry* dir, std::vector<uint64_t>* sizes, bool isRoot);
+    DWORD StoreData(WimDentry* dir, std::vector<uint64_t>::const_iterator* size);
+    DWORD StoreFile(WimDentry* file, uint64_t size);
+    DWORD Progress();
+    static bool Excluded(const std::wstring& name);
+
+    CWimWriter& m_writer;
+    HANDLE m_hMessages;
+    CLongPath m_path;
+    WimImageInfo m_info;
+    std::map<std::pair<DWORD, uint64_t>, uint64_t> m_linkIds; // (volume, file index) -> group
+    std::map<uint64_t, Sha1Digest> m_linkHashes;
+    uint64_t m_totalUnits = 0;
+    uint64_t m_doneUnits = 0;
+    DWORD m_lastPercent = 0;
+    DWORD m_startTick = 0;
+};

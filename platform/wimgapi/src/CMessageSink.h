@@ -1,0 +1,34 @@
+// The registered message callbacks. A callback registered with no WIM handle
+// hears every operation of the process; one registered with a handle hears
+// only that handle's operations. Callbacks run on the calling thread.
+#pragma once
+
+#include <windows.h>
+
+#include <mutex>
+#include <vector>
+
+#include "wimgapi.h"
+
+class CMessageSink {
+public:
+    static CMessageSink& Instance();
+
+    DWORD Register(HANDLE hWim, FARPROC proc, PVOID user);
+    // FALSE when nothing matched; harmless either way.
+    BOOL Unregister(HANDLE hWim, FARPROC proc);
+    void ForgetHandle(HANDLE hWim);
+
+    // Sends to every callback that hears hWim; WIM_MSG_ABORT_IMAGE when any
+    // of them asked to abort.
+    DWORD Send(HANDLE hWim, DWORD message, WPARAM wParam, LPARAM lParam);
+
+private:
+    struct Entry {
+        HANDLE hWim;
+        WIMMessageCallback proc;
+        PVOID user;
+    };
+    std::mutex m_lock;
+    std::vector<Entry> m_entries;
+};

@@ -1,0 +1,267 @@
+#include "CWimWriter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "CFileIo.h"
+#include "CSha1.h"
+#include "CWimFile.h"
+
+namespace {
+const size_t kFlushAt = 4 * 1024 * 1024;
+}
+
+CWimWriter::CWimWriter() : m_in(wim::kChunkSize), m_out(wim::kChunkSize + 1024) {}
+
+unsigned long CWimWriter::Create(const std::u16string& path, wim::Compression compression, const uint8_t guid[16])
+{
+    unsigned long err = m_io.Open(path, CFileIo::Create);
+    if (err) return err;
+    m_compression = compression;
+    m_header = wim::Header();
+    memcpy(m_header.guid, guid, 16);
+    if (compression == wim::Compression::Xpress) m_header.flags = wim::kHdrCompression | wim::kHdrXpress;
+    else if (compression == wim::Compression::Lzx) m_header.flags = wim::kHdrCompression | wim::kHdrLzx;
+    m_header.chunkSize = compression == wim::Compression::None ? 0 : wim::kChunkSize;
+    // A header marked as being written until Finish replaces it.
+    uint8_t raw[wim::kHeaderSize];
+    wim::Header pending = m_header;
+    pending.flags |= wim::kHdrWriteInProgress;
+    CWimFile::WriteHeader(pending, raw);
+    m_end = m_bufferStart = 0;
+    m_buffer.clear();
+    return Put(raw, sizeof(raw));
+}
+
+unsigned long CWimWriter::Append(const std::u16string& path, const wim::Header& header,
+                                 const std::vector<wim::LookupEntry>& entries, uint64_t dataEnd)
+{
+    unsigned long err = m_io.Open(path, CFileIo::ReadWrite);
+    if (err) return err;
+    m_header = header;
+    m_header.integrity = wim::ResHdr();
+    m_compression = !(header.flags & wim::kHdrCompression) ? wim::Compression::None
+                    : (header.flags & wim::kHdrXpress)    ? wim::Compression::Xpress
+                                                          : wim::Compression::Lzx;
+    for (const wim::LookupEntry& e : entries) {
+        if (e.res.flags & wim::kResMetadata) m_metadata.push_back(e);
+        else m_streams[e.hash] = e;
+    }
+    m_end = m_bufferStart = dataEnd;
+    m_buffer.clear();
+    return 0;
+}
+
+unsigned long CWimWriter::Flush()
+{
+    if (m_buffer.empty()) return 0;
+    if (!m_io.WriteAt(m_bufferStart, m_buffer.data(), m_buffer.size())) return m_io.LastError();
+    m_bufferStart += m_buffer.size();
+    m_buffer.clear();
+    return 0;
+}
+
+unsigned long CWimWriter::Put(const void* data, size_t size)
+{
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    m_buffer.insert(m_buffer.end(), p, p + size);
+    m_end += size;
+    return m_buffer.size() >= kFlushAt ? Flush() : 0;
+}
+
+unsigned long CWimWriter::PutChunked(const Source& source, uint64_t size, CSha1* sha, uint64_t* stored, bool* compressed)
+{
+    uint64_t start = m_end;
+    *compressed = m_compression == wim::Compression::Xpress;
+    uint64_t chunks = (size + wim::kChunkSize - 1) / wim::kChunkSize;
+    uint32_t entrySize = size > 0xFFFFFFFFull ? 8 : 4;
+    uint64_t tableSize = *compressed ? (chunks - 1) * entrySize : 0;
+    std::vector<uint8_t> table((size_t)tableSize, 0);
+    if (tableSize) {
+        unsigned long err = Put(table.data(), table.size());
+        if (err) return err;
+    }
+    uint64_t done = 0;
+    for (uint64_t i = 0; i < chunks; ++i) {
+        size_t want = (size_t)std::min<uint64_t>(wim::kChunkSize, size - done);
+        size_t got = 0;
+        while (got < want) {
+            long long n = source(m_in.data() + got, want - got);
+            if (n <= 0) return n < 0 ? m_io.LastError() ? m_io.LastError() : wim::kErrHandleEof : wim::kErrHandleEof;
+            got += (size_t)n;
+        }
+        sha->Update(m_in.data(), want);
+        if (i > 0 && *compressed) {
+            uint64_t rel = m_end - start - tableSize;
+            if (entrySize == 8) wim::Put64(&table[(i - 1) * 8], rel);
+            else wim::Put32(&table[(i - 1) * 4], (uint32_t)rel);
+        }
+        size_t packed = *compressed ? m_encoder.Compress(m_in.data(), want, m_out.data(), m_out.size()) : 0;
+        unsigned long err = packed ? Put(m_out.data(), packed) : Put(m_in.data(), want);
+        if (err) return err;
+        done += want;
+    }
+    if (tableSize) {
+        if (start >= m_bufferStart) {
+            memcpy(&m_buffer[(size_t)(start - m_bufferStart)], table.data(), table.size());
+        } else {
+            unsigned long err = Flush();
+            if (err) return err;
+            if (!m_io.WriteAt(start, table.data(), table.size())) return m_io.LastError();
+        }
+    }
+    *stored = m_end - start;
+    return 0;
+}
+
+unsigned long CWimWriter::WriteStream(const Source& source, uint64_t size, Sha1Digest* hash)
+{
+    *hash = Sha1Digest{};
+    if (size == 0) return 0;
+    uint64_t start = m_end;
+    CSha1 sha;
+    uint64_t stored = 0;
+    bool compressed = false;
+    unsigned long err = PutChunked(source, size, &sha, &stored, &compressed);
+    if (err) return err;
+    *hash = sha.Final();
+    auto found = m_streams.find(*hash);
+    if (found != m_streams.end()) {
+        // Already stored: forget what was just written.
+        found->second.refCount++;
+        if (start >= m_bufferStart) {
+            m_buffer.resize((size_t)(start - m_bufferStart));
+        } else {
+            m_buffer.clear();
+            m_bufferStart = start;
+        }
+        m_end = start;
+        return 0;
+    }
+    wim::LookupEntry e;
+    e.res.offset = start;
+    e.res.size = stored;
+    e.res.originalSize = size;
+    e.res.flags = compressed ? wim::kResCompressed : 0;
+    e.part = m_header.partNumber;
+    e.hash = *hash;
+    m_streams[*hash] = e;
+    return 0;
+}
+
+unsigned long CWimWriter::WriteMetadata(const std::vector<uint8_t>& data)
+{
+    uint64_t start = m_end;
+    size_t pos = 0;
+    Source src = [&](uint8_t* buf, size_t n) -> long long {
+        size_t take = std::min(n, data.size() - pos);
+        memcpy(buf, data.data() + pos, take);
+        pos += take;
+        return (long long)take;
+    };
+    CSha1 sha;
+    uint64_t stored = 0;
+    bool compressed = false;
+    unsigned long err = PutChunked(src, data.size(), &sha, &stored, &compressed);
+    if (err) return err;
+    wim::LookupEntry e;
+    e.res.offset = start;
+    e.res.size = stored;
+    e.res.originalSize = data.size();
+    e.res.flags = wim::kResMetadata | (compressed ? wim::kResCompressed : 0);
+    e.part = m_header.partNumber;
+    e.hash = sha.Final();
+    m_metadata.push_back(e);
+    return 0;
+}
+
+unsigned long CWimWriter::CopyRaw(CFileIo& from, const wim::LookupEntry& entry)
+{
+    bool isMetadata = (entry.res.flags & wim::kResMetadata) != 0;
+    if (!isMetadata && m_streams.count(entry.hash)) return 0;
+    wim::LookupEntry e = entry;
+    e.res.offset = m_end;
+    e.part = m_header.partNumber;
+    std::vector<uint8_t> buf(1024 * 1024);
+    for (uint64_t done = 0; done < entry.res.size;) {
+        size_t n = (size_t)std::min<uint64_t>(buf.size(), entry.res.size - done);
+        if (!from.ReadAt(entry.res.offset + done, buf.data(), n))
+            return from.LastError() ? from.LastError() : wim::kErrHandleEof;
+        unsigned long err = Put(buf.data(), n);
+        if (err) return err;
+        done += n;
+    }
+    if (isMetadata) m_metadata.push_back(e);
+    else m_streams[e.hash] = e;
+    return 0;
+}
+
+unsigned long CWimWriter::WriteIntegrity(uint64_t end)
+{
+    uint64_t start = wim::kHeaderSize;
+    uint32_t count = (uint32_t)((end - start + wim::kIntegrityChunk - 1) / wim::kIntegrityChunk);
+    std::vector<uint8_t> table(12 + (size_t)count * 20);
+    wim::Put32(&table[0], (uint32_t)table.size());
+    wim::Put32(&table[4], count);
+    wim::Put32(&table[8], wim::kIntegrityChunk);
+    std::vector<uint8_t> buf(wim::kIntegrityChunk);
+    for (uint32_t i = 0; i < count; ++i) {
+        uint64_t off = start + (uint64_t)i * wim::kIntegrityChunk;
+        size_t n = (size_t)std::min<uint64_t>(wim::kIntegrityChunk, end - off);
+        if (!m_io.ReadAt(off, buf.data(), n)) return m_io.LastError();
+        Sha1Digest d = CSha1::Of(buf.data(), n);
+        memcpy(&table[12 + 20 * i], d.bytes, 20);
+    }
+    m_header.integrity.offset = m_end;
+    m_header.integrity.size = m_header.integrity.originalSize = table.size();
+    m_header.integrity.flags = 0;
+    return Put(table.data(), table.size());
+}
+
+unsigned long CWimWriter::Finish(const std::u16string& xml, bool integrity)
+{
+    std::vector<uint8_t> table;
+    auto add = [&](const wim::LookupEntry& e) {
+        size_t at = table.size();
+        table.resize(at + wim::kLookupEntrySize);
+        wim::PutRes(&table[at], e.res);
+        wim::Put16(&table[at + 24], e.part);
+        wim::Put32(&table[at + 26], e.refCount);
+        memcpy(&table[at + 30], e.hash.bytes, 20);
+    };
+    for (const wim::LookupEntry& e : m_metadata)
+        add(e);
+    for (const auto& kv : m_streams)
+        if (kv.second.part == m_header.partNumber) add(kv.second);
+    m_header.lookup.offset = m_end;
+    m_header.lookup.size = m_header.lookup.originalSize = table.size();
+    m_header.lookup.flags = 0;
+    unsigned long err = Put(table.data(), table.size());
+    if (err) return err;
+
+    std::vector<uint8_t> xmlBytes{0xFF, 0xFE};
+    for (char16_t c : xml) {
+        xmlBytes.push_back((uint8_t)c);
+        xmlBytes.push_back((uint8_t)(c >> 8));
+    }
+    m_header.xml.offset = m_end;
+    m_header.xml.size = m_header.xml.originalSize = xmlBytes.size();
+    m_header.xml.flags = 0;
+    err = Put(xmlBytes.data(), xmlBytes.size());
+    if (err) return err;
+    if ((err = Flush())) return err;
+
+    if (integrity) {
+        err = WriteIntegrity(m_header.lookup.offset + m_header.lookup.size);
+        if (err) return err;
+        if ((err = Flush())) return err;
+    }
+    if (m_header.totalParts > 1) m_header.flags |= wim::kHdrSpanned;
+    uint8_t raw[wim::kHeaderSize];
+    CWimFile::WriteHeader(m_header, raw);
+    if (!m_io.WriteAt(0, raw, sizeof(raw)) || !m_io.Truncate(m_end)) return m_io.LastError();
+    m_io.Close();
+    return 0;
+}
+
+void CWimWriter::Abandon() { m_io.Close(); }

@@ -1,0 +1,62 @@
+// Writes a WIM file: streams (stored once per SHA-1), image metadata, then
+// the lookup table, XML data, optional integrity table and the header.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "CFileIo.h"
+#include "CXpressEncoder.h"
+#include "WimFormat.h"
+
+class CWimWriter {
+public:
+    // Fills buffer with up to size bytes; returns the count, or -1 on error.
+    using Source = std::function<long long(uint8_t* buffer, size_t size)>;
+
+    CWimWriter();
+    unsigned long Create(const std::u16string& path, wim::Compression compression, const uint8_t guid[16]);
+    // Continues an existing file: its streams are known, new data goes after dataEnd.
+    unsigned long Append(const std::u16string& path, const wim::Header& header,
+                         const std::vector<wim::LookupEntry>& entries, uint64_t dataEnd);
+
+    // Stores size bytes from source unless a stream with the same SHA-1 is
+    // already stored. Zero-length streams store nothing (hash all zero).
+    unsigned long WriteStream(const Source& source, uint64_t size, Sha1Digest* hash);
+    unsigned long WriteMetadata(const std::vector<uint8_t>& data);
+    // Copies a stored resource of another file as it is.
+    unsigned long CopyRaw(CFileIo& from, const wim::LookupEntry& entry);
+    bool HasStream(const Sha1Digest& hash) const { return m_streams.count(hash) != 0; }
+    uint64_t BytesWritten() const { return m_end; }
+
+    void SetPart(uint16_t part, uint16_t total) { m_header.partNumber = part; m_header.totalParts = total; }
+    // Raw copies keep the chunk size of the file they come from.
+    void SetChunkSize(uint32_t size) { if (m_compression != wim::Compression::None) m_header.chunkSize = size; }
+    void SetImageCount(uint32_t count) { m_header.imageCount = count; }
+    void SetBootIndex(uint32_t index) { m_header.bootIndex = index; }
+    unsigned long Finish(const std::u16string& xml, bool integrity);
+    void Abandon();
+    const wim::Header& Header() const { return m_header; }
+    wim::Compression Compression() const { return m_compression; }
+
+private:
+    unsigned long Put(const void* data, size_t size);
+    unsigned long Flush();
+    unsigned long PutChunked(const Source& source, uint64_t size, CSha1* sha, uint64_t* stored, bool* compressed);
+    unsigned long WriteIntegrity(uint64_t end);
+
+    CFileIo m_io;
+    wim::Header m_header;
+    wim::Compression m_compression = wim::Compression::None;
+    std::map<Sha1Digest, wim::LookupEntry> m_streams;
+    std::vector<wim::LookupEntry> m_metadata;
+    uint64_t m_end = wim::kHeaderSize;
+    std::vector<uint8_t> m_buffer;
+    uint64_t m_bufferStart = wim::kHeaderSize;
+    std::vector<uint8_t> m_in;
+    std::vector<uint8_t> m_out;
+    CXpressEncoder m_encoder;
+};

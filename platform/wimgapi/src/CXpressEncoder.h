@@ -1,0 +1,30 @@
+// Compression of one chunk (at most 64 KiB) into the XPRESS (LZ77 + Huffman)
+// format. Holds its match-finder tables so that a writer can reuse them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class CXpressEncoder {
+public:
+    CXpressEncoder();
+    // Returns the compressed size, or 0 when the result would not be smaller
+    // than the input (the writer then stores the chunk as it is).
+    size_t Compress(const uint8_t* in, size_t inSize, uint8_t* out, size_t outCapacity);
+
+private:
+    struct Token {
+        uint32_t length; // 0 = literal
+        uint32_t value;  // literal byte or match offset
+    };
+
+    void Parse(const uint8_t* in, size_t inSize);
+    uint32_t LongestMatch(const uint8_t* in, size_t pos, size_t inSize, uint32_t* offset) const;
+    void Insert(const uint8_t* in, size_t pos, size_t inSize);
+
+    static const unsigned kHashBits = 15;
+    std::vector<int32_t> m_head;
+    std::vector<int32_t> m_prev;
+    std::vector<Token> m_tokens;
+};
