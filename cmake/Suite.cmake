@@ -22,6 +22,10 @@ add_compile_options(-Wall -Wextra)
 # No mingw runtime DLL must ship beside the programs.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
+# Programs, tests and the DLLs they load share one folder, as in the shipped
+# program folder: Windows finds a program's DLLs beside it.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
 find_program(CCACHE_PROGRAM ccache)
 if(CCACHE_PROGRAM)
   set(CMAKE_C_COMPILER_LAUNCHER ${CCACHE_PROGRAM})

@@ -119,7 +119,7 @@ CDumpMgr::CDumpMgr()
 #ifndef RV_DISCORA
       m_pFreeSpace(nullptr)
 #else
-      m_pfnLocalTime(GetLocalTime)
+      m_pClock(nullptr)
 #endif
 {
 }
@@ -155,7 +155,7 @@ void CDumpMgr::Write(const wchar_t* pwszLine)
         return;
 #ifdef RV_DISCORA
     SYSTEMTIME st{};
-    m_pfnLocalTime(&st);
+    (m_pClock ? *m_pClock : SystemClock()).LocalTime(&st);
     wchar_t wszStamped[2048 + 32];
     _snwprintf(wszStamped, _countof(wszStamped) - 1, L"[%02d-%02d-%02d %02d-%02d-%02d]%s",
                st.wYear % 100, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, pwszLine);

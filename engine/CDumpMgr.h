@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "IClock.h"
 #include "IFreeSpace.h"
 
 enum DumpMode {
@@ -36,9 +37,8 @@ public:
 
     void SetFreeSpaceSource(IFreeSpace* pFreeSpace) { m_pFreeSpace = pFreeSpace; }
 #else
-    typedef void (WINAPI *LocalTimeSource)(LPSYSTEMTIME);
-    // The dump-file stamp's clock; tests replace GetLocalTime.
-    void SetTimeSource(LocalTimeSource pfn) { m_pfnLocalTime = pfn; }
+    // The dump-file stamp's clock; null means the system's.
+    void SetClock(IClock* pClock) { m_pClock = pClock; }
 #endif
 
 private:
@@ -62,7 +62,7 @@ private:
 #ifndef RV_DISCORA
     IFreeSpace* m_pFreeSpace;
 #else
-    LocalTimeSource m_pfnLocalTime;
+    IClock* m_pClock;
 #endif
 };
 

@@ -25,7 +25,7 @@ elif [ "$profile" != desktop-win7 ]; then
   echo "run: the simulated PC is not built yet; starting on Wine's plain drives" >&2
 fi
 
-exe=$(rig_windows_path "$SUITE_BUILD/win64/app/Mendora.exe")
+exe=$(rig_windows_path "$SUITE_BUILD/win64/bin/Mendora.exe")
 if [ -n "${DISPLAY:-}" ]; then
   rig_warm
   exec wine "$exe"

@@ -12,8 +12,12 @@ namespace {
 
 const std::wstring kDump = L"L:\\ProgramData\\Recovery\\DiscoraDump.txt";
 
-SYSTEMTIME g_now;
-void WINAPI FakeLocalTime(LPSYSTEMTIME pst) { *pst = g_now; }
+class CFakeClock : public IClock {
+public:
+    ULONGLONG TickCount64() override { return 0; }
+    void LocalTime(SYSTEMTIME* pst) override { *pst = m_now; }
+    SYSTEMTIME m_now{};
+};
 
 TEST(DiscoraDump, LinesStampedYearFirst)
 {
@@ -28,11 +32,12 @@ TEST(DiscoraDump, LinesStampedYearFirst)
     for (const auto& c : cases) {
         ASSERT_TRUE(ClearDrive(L'L'));
         CDumpMgr mgr;
-        mgr.SetTimeSource(FakeLocalTime);
+        CFakeClock clock;
+        mgr.SetClock(&clock);
         mgr.Initialize();
         mgr.SetDumpMode(DM_OS);
         mgr.PrepareDumpFilePath(L'L');
-        g_now = SYSTEMTIME{c.year, c.month, 0, c.day, c.hour, c.minute, c.second, 0};
+        clock.m_now = SYSTEMTIME{c.year, c.month, 0, c.day, c.hour, c.minute, c.second, 0};
         mgr.Write(L"CDiscCreator::Run text\n");
         EXPECT_EQ(std::string(c.stamp) + "CDiscCreator::Run text\r\n", ReadBytes(kDump)) << c.stamp;
         mgr.Uninitialize();

@@ -1,0 +1,29 @@
+#include "CAutoLockDrv.h"
+
+#include "CAutoTrace.h"
+#include "CSBRMgr.h"
+#include "DiskMgmt.h"
+
+CAutoLockDrv::CAutoLockDrv(CSBRMgr* pMgr) : m_pMgr(pMgr), m_bLocked(FALSE)
+{
+    CAutoTrace trace(L"CAutoLockDrv", L"CAutoLockDrv", this);
+    if (!m_pMgr || !m_pMgr->m_pIBurnMgmt || FAILED(m_pMgr->m_pIBurnMgmt->IsDrvReady()))
+        return;
+    HRESULT hr = m_pMgr->LockTray(TRUE);
+    if (FAILED(hr))
+        trace.Print(L"CSBRMgr::LockTray failed. hr = %lx", hr);
+    else
+        m_bLocked = TRUE;
+}
+
+CAutoLockDrv::~CAutoLockDrv()
+{
+    CAutoTrace trace(L"CAutoLockDrv", L"~CAutoLockDrv", this);
+    if (!m_bLocked || !m_pMgr->m_pIBurnMgmt || FAILED(m_pMgr->m_pIBurnMgmt->IsDrvReady()))
+        return;
+    HRESULT hr = m_pMgr->LockTray(FALSE);
+    if (FAILED(hr))
+        trace.Print(L"CSBRMgr::LockTray failed. hr = %lx", hr);
+    else
+        m_bLocked = FALSE;
+}

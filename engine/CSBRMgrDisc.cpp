@@ -1,0 +1,521 @@
+// Optical drives and recovery discs: which kind of recovery disc is in the
+// boot drive, a disc set's file list and identity, the wait for the next
+// disc, and the background pass over all drives.
+#include "CSBRMgr.h"
+
+#include <cstdio>
+#include <cwchar>
+
+#include "CAutoTrace.h"
+#include "DiskMgmt.h"
+#include "IniFile.h"
+#include "NvErrorCode.h"
+#include "NvFileUtil.h"
+
+namespace {
+
+#ifndef RV_DISCORA
+const wchar_t kSSRDMark[] = L"preload\\PART0002\\";
+const wchar_t kUCRDDesktopMark[] = L"zq\\MLs\\BuildInfo.ini";
+const wchar_t kUCRDNotebookMark[] = L"system.sav";
+
+#endif
+
+// Holds the burn object's current-drive selection for one sequence of calls:
+// the start-up pass and the pages must not select drives under each other.
+class CBurnLock {
+public:
+    explicit CBurnLock(CRITICAL_SECTION* pcs) : m_pcs(pcs) { EnterCriticalSection(m_pcs); }
+    ~CBurnLock() { LeaveCriticalSection(m_pcs); }
+    CBurnLock(const CBurnLock&) = delete;
+    CBurnLock& operator=(const CBurnLock&) = delete;
+
+private:
+    CRITICAL_SECTION* m_pcs;
+};
+
+#ifndef RV_DISCORA
+bool PathExists(const wchar_t* pwszPath)
+{
+    return GetFileAttributesW(pwszPath) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring VolumeLabel(wchar_t wcDrvLet)
+{
+    wchar_t wszRoot[] = {wcDrvLet, L':', L'\\', 0};
+    wchar_t wszLabel[MAX_PATH] = {};
+    if (!wcDrvLet || !GetVolumeInformationW(wszRoot, wszLabel, MAX_PATH, nullptr, nullptr, nullptr, nullptr, 0))
+        return std::wstring();
+    return wszLabel;
+}
+
+#endif
+
+} // namespace
+
+HRESULT CSBRMgr::EnsureBurnMgmt()
+{
+    if (m_pIBurnMgmt)
+        return S_OK;
+    return CoCreateInstance(CLSID_BurnMgmt, nullptr, CLSCTX_INPROC_SERVER, IID_IBurnMgmt,
+                            reinterpret_cast<void**>(&m_pIBurnMgmt));
+}
+
+HRESULT CSBRMgr::RefreshDriveCount()
+{
+    CBurnLock lock(&m_csBurn);
+    m_pIBurnMgmt->Initialize(0);
+    DWORD dwCount = 0;
+    HRESULT hr = m_pIBurnMgmt->GetDriveCount(&dwCount);
+    m_dwCDROMCount = SUCCEEDED(hr) ? dwCount : 0;
+    return hr;
+}
+
+HRESULT CSBRMgr::InitBurning()
+{
+    HRESULT hr = EnsureBurnMgmt();
+    if (FAILED(hr))
+        return hr;
+    RefreshDriveCount();
+    return S_OK;
+}
+
+DWORD CSBRMgr::GetCDROMCount()
+{
+    if (IsUnderWinPE() && SUCCEEDED(EnsureBurnMgmt()))
+        RefreshDriveCount();
+    return m_dwCDROMCount;
+}
+
+HRESULT CSBRMgr::GetDrvLetter(DWORD dwIndex, wchar_t* pwcDrvLet)
+{
+    if (!m_pIBurnMgmt)
+        return E_FAIL;
+    return m_pIBurnMgmt->GetDrvLetter(dwIndex, pwcDrvLet);
+}
+
+#ifndef RV_DISCORA
+
+HRESULT CSBRMgr::LockTray(BOOL bLock)
+{
+    CAutoTrace trace(L"CSBRMgr", L"LockTray", this);
+    if (!m_pIBurnMgmt) {
+        trace.Print(L"m_pIBurnMgmt == NULL");
+        return E_FAIL;
+    }
+    HRESULT hr = m_pIBurnMgmt->LockTray(bLock);
+    trace.Print(L"IBurnMgmt::LockTray returns hr == %lx", hr);
+    return hr;
+}
+
+HRESULT CSBRMgr::EjectTray(BOOL bEject)
+{
+    if (!m_pIBurnMgmt)
+        return E_FAIL;
+    return m_pIBurnMgmt->EjectTray(bEject);
+}
+
+wchar_t CSBRMgr::GetSSRDDrvLet()
+{
+    CAutoTrace trace(L"CSBRMgr", L"GetSSRDDrvLet", this);
+    if (m_wcSSRDDrvLet) {
+        trace.Print(L"return %c", m_wcSSRDDrvLet);
+        return m_wcSSRDDrvLet;
+    }
+    if (m_dwBootCDROMIndex == INVALID_CDROM_INDEX) {
+        trace.Print(L"INVALID_CDROM_INDEX == m_dwBootCDROMIndex");
+        return 0;
+    }
+    WCHAR wcDrvLet = 0;
+    if (m_pIBurnMgmt) {
+        CBurnLock lock(&m_csBurn);
+        if (SUCCEEDED(m_pIBurnMgmt->SelectDrive(m_dwBootCDROMIndex)))
+            m_dwCurCDROMIndex = m_dwBootCDROMIndex;
+        if (SUCCEEDED(m_pIBurnMgmt->IsDrvReady())) {
+            if (FAILED(m_pIBurnMgmt->GetDrvLetter(m_dwBootCDROMIndex, &wcDrvLet))) {
+                trace.Print(L"GetDrvLetter fail.");
+                return 0;
+            }
+        }
+    }
+    if (!wcDrvLet) {
+        trace.Print(L"0 == wcDrvLet.");
+        return 0;
+    }
+    wchar_t wszPath[MAX_PATH];
+    FormatPath(wszPath, L"%c:\\%s", wcDrvLet, kSSRDMark);
+    if (PathExists(wszPath)) {
+        trace.Print(L"PathFileExists - %s", wszPath);
+        m_wcSSRDDrvLet = wcDrvLet;
+    }
+    trace.Print(L"return %c", m_wcSSRDDrvLet ? m_wcSSRDDrvLet : L' ');
+    return m_wcSSRDDrvLet;
+}
+
+BOOL CSBRMgr::UCRDMarksPresent(wchar_t wcDrvLet)
+{
+    CAutoTrace trace(L"CSBRMgr", L"UCRDMarksPresent", this);
+    wchar_t wszPath[MAX_PATH];
+    if (m_enZQVendor == ZQ_VENDOR_DOZ) {
+        FormatPath(wszPath, L"%c:\\%s", wcDrvLet, kUCRDDesktopMark);
+        wchar_t wszDebug[MAX_PATH + 64];
+        _snwprintf(wszDebug, _countof(wszDebug) - 1, L"CSBRMgr::GetUCRDDrvLet() - dOZ check %s", wszPath);
+        wszDebug[_countof(wszDebug) - 1] = 0;
+        OutputDebugStringW(wszDebug);
+    } else {
+        FormatPath(wszPath, L"%c:\\%s", wcDrvLet, kUCRDNotebookMark);
+        wchar_t wszDebug[MAX_PATH + 64];
+        _snwprintf(wszDebug, _countof(wszDebug) - 1, L"CSBRMgr::GetUCRDDrvLet() - cNB check %s", wszPath);
+        wszDebug[_countof(wszDebug) - 1] = 0;
+        OutputDebugStringW(wszDebug);
+    }
+    if (!PathExists(wszPath)) {
+        trace.Print(L"%s not exist.", wszPath);
+        return FALSE;
+    }
+    FormatPath(wszPath, L"%c:\\%s", wcDrvLet, kSSRDMark);
+    if (PathExists(wszPath)) {
+        trace.Print(L"error: %s exist.", wszPath);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+wchar_t CSBRMgr::GetUCRDDrvLet()
+{
+    CAutoTrace trace(L"CSBRMgr", L"GetUCRDDrvLet", this);
+    if (m_wcUCRDDrvLet) {
+        trace.Print(L"m_wcUCRDDrvLet has a value.");
+        if (m_bVerifyUCRDSign) {
+            trace.Print(L"GetZQVerifyUCRDSign returns true.");
+            if (!IsUCRDDrvLetRight(m_wcUCRDDrvLet)) {
+                trace.Print(L"IsUCRDDrvLetRight returns false.");
+                m_wcUCRDDrvLet = 0;
+                return 0;
+            }
+            trace.Print(L"IsUCRDDrvLetRight returns true.");
+        }
+        return m_wcUCRDDrvLet;
+    }
+    if (m_dwBootCDROMIndex == INVALID_CDROM_INDEX) {
+        trace.Print(L"INVALID_CDROM_INDEX == m_dwBootCDROMIndex");
+        return 0;
+    }
+    if (!m_pIBurnMgmt) {
+        trace.Print(L"IsDrvReady failed.");
+        return 0;
+    }
+    WCHAR wcDrvLet = 0;
+    {
+        CBurnLock lock(&m_csBurn);
+        if (SUCCEEDED(m_pIBurnMgmt->SelectDrive(m_dwBootCDROMIndex)))
+            m_dwCurCDROMIndex = m_dwBootCDROMIndex;
+        if (FAILED(m_pIBurnMgmt->IsDrvReady())) {
+            trace.Print(L"IsDrvReady failed.");
+            return 0;
+        }
+        if (FAILED(m_pIBurnMgmt->GetDrvLetter(m_dwBootCDROMIndex, &wcDrvLet))) {
+            trace.Print(L"GetDrvLetter failed.");
+            return 0;
+        }
+    }
+    if (!wcDrvLet) {
+        trace.Print(L"GetDrvLetter return null character.");
+        return 0;
+    }
+    if (!UCRDMarksPresent(wcDrvLet))
+        return 0;
+    m_wcUCRDDrvLet = wcDrvLet;
+    trace.Print(L"CSBRMgr::GetUCRDDrvLet() - return UCRD drv let = %c", wcDrvLet);
+    return wcDrvLet;
+}
+
+BOOL CSBRMgr::IsUCRDDrvLetRight(wchar_t wcDrvLet)
+{
+    CAutoTrace trace(L"CSBRMgr", L"IsUCRDDrvLetRight", this);
+    if (!wcDrvLet || !UCRDMarksPresent(wcDrvLet))
+        return FALSE;
+    trace.Print(L"CSBRMgr::IsUCRDDrvLetRight() - return UCRD drv let = %c", wcDrvLet);
+    return TRUE;
+}
+
+RecoveryDiscType CSBRMgr::GetRecoveryDiscType()
+{
+    CAutoTrace trace(L"CSBRMgr", L"GetRecoveryDiscType", this);
+    if (GetSSRDDrvLet()) {
+        trace.Print(L"RDT_SSRD.");
+        return RDT_SSRD;
+    }
+    if (GetUCRDDrvLet()) {
+        trace.Print(L"RDT_UCRD.");
+        return RDT_UCRD;
+    }
+    trace.Print(L"RDT_UNKNOWN.");
+    return RDT_UNKNOWN;
+}
+
+BOOL CSBRMgr::FirstUCRDIsExist()
+{
+    CAutoTrace trace(L"CSBRMgr", L"FirstUCRDIsExist", this);
+    m_bVerifyUCRDSign = TRUE;
+    wchar_t wc = GetUCRDDrvLet();
+    m_bVerifyUCRDSign = FALSE;
+    trace.Print(wc ? L"GetUCRDDrvLet returns a drive letter." : L"GetUCRDDrvLet returns null character.");
+    return wc != 0;
+}
+
+BOOL CSBRMgr::CheckSSRDLabel(DWORD dwDiscNumber, DWORD dwDiscCount)
+{
+    CAutoTrace trace(L"CSBRMgr", L"CheckSSRDLabel", this);
+    trace.Print(L"dwCurrentDiscIndex == %lu, dwTotalDiscCount == %lu", dwDiscNumber, dwDiscCount);
+    std::wstring label = VolumeLabel(GetSSRDDrvLet());
+    trace.Print(L"wszVolumeName == %s", label.c_str());
+    wchar_t wszExpect[MAX_PATH];
+    FormatPath(wszExpect, L"VovedudUzev%lu%lu", dwDiscNumber, dwDiscCount);
+    trace.Print(L"wszExpectLabel == %s", wszExpect);
+    if (_wcsicmp(label.c_str(), wszExpect) == 0) {
+        trace.Print(L"%s and %s match!", label.c_str(), wszExpect);
+        return TRUE;
+    }
+    trace.Print(L"%s and %s do not match!", label.c_str(), wszExpect);
+    return FALSE;
+}
+
+std::wstring CSBRMgr::GetDiscID(const wchar_t* pwszSetInfoPath)
+{
+    CAutoTrace trace(L"CSBRMgr", L"GetDiscID", nullptr);
+    if (!pwszSetInfoPath) {
+        trace.Print(L"[GetDiscID] - Invalid Arguments.");
+        return std::wstring();
+    }
+    if (!NvFileExists(pwszSetInfoPath)) {
+        trace.Print(L"[GetDiscID] - Failed to open %s.", pwszSetInfoPath);
+        return std::wstring();
+    }
+    IniFile ini;
+    ini.SetFile(pwszSetInfoPath);
+    return ini.GetString(L"SETINFO", L"SETID", L"");
+}
+
+BOOL CSBRMgr::CheckDiscID(const std::wstring& wstrFirstID, const wchar_t* pwszSetInfoPath)
+{
+    CAutoTrace trace(L"CSBRMgr", L"[CheckDiscID]", this);
+    std::wstring id = GetDiscID(pwszSetInfoPath);
+    if (id == wstrFirstID) {
+        trace.Print(L"[CheckDiscID] - [End] Disc ID checking pass, ID=%s.", id.c_str());
+        return TRUE;
+    }
+    trace.Print(L"[CheckDiscID] - Disc ID is not the same as ID of first disc, Cur ID=%s, First Disc ID=%s.",
+                id.c_str(), wstrFirstID.c_str());
+    return FALSE;
+}
+
+void CSBRMgr::SetFirstDiscID(const std::wstring& wstrID, const std::wstring& wstrSetInfoPath)
+{
+    m_wstrFirstDiscID = wstrID;
+    m_wstrSetInfoPath = wstrSetInfoPath;
+}
+
+HRESULT CSBRMgr::ZQGetDiscCount(BOOL bFactorySet, DWORD* pdwCount)
+{
+    CAutoTrace trace(L"CSBRMgr", L"ZQGetDiscCount", this);
+    if (!pdwCount)
+        return NV_E_INVALID_ARG;
+    wchar_t wc = bFactorySet ? GetSSRDDrvLet() : GetUCRDDrvLet();
+    wchar_t wszPath[MAX_PATH];
+    FormatPath(wszPath, L"%c:\\preload\\SPLIT.LOG", wc);
+    FILE* pFile = wc ? _wfopen(wszPath, L"rt") : nullptr;
+    if (!pFile)
+        return NV_E_FILE_IO;
+    // A second read of the list must not count its files twice.
+    m_mapWimFiles.clear();
+    wchar_t wszToken[MAX_PATH];
+    while (fwscanf(pFile, L"%259ls", wszToken) == 1) {
+        trace.Print(L"wszBuffer == %s", wszToken);
+        wchar_t* pwszEq = wcschr(wszToken, L'=');
+        if (!pwszEq || pwszEq == wszToken || !pwszEq[1])
+            break;
+        *pwszEq = L'\0';
+        long lIndex = wcstol(pwszEq + 1, nullptr, 10);
+        trace.Print(L"dwDiscIndex == %lu", static_cast<DWORD>(lIndex));
+        // Inserted after any entries of the same index.
+        m_mapWimFiles.insert(m_mapWimFiles.upper_bound(static_cast<int>(lIndex)),
+                             std::make_pair(static_cast<int>(lIndex), std::wstring(wszToken)));
+    }
+    fclose(pFile);
+    DWORD dwDiscs = 0;
+    for (int i = 0; i < 100; ++i) {
+        DWORD n = static_cast<DWORD>(m_mapWimFiles.count(i));
+        trace.Print(L"%d count == %lu", i, n);
+        if (n)
+            ++dwDiscs;
+    }
+    *pdwCount = dwDiscs;
+    return S_OK;
+}
+
+BOOL CSBRMgr::DiscLabelMatchesWaitedDisc()
+{
+    CAutoTrace trace(L"CSBRMgr", L"ZQWaitTheCorrectRecoverydisc", nullptr);
+    std::wstring label = VolumeLabel(GetUCRDDrvLet());
+    size_t y = label.find_first_of(L"yY");
+    if (y == std::wstring::npos || y == 0) {
+        trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Return failure from wcstok_s().");
+        return FALSE;
+    }
+    if (_wcsicmp(label.substr(0, y).c_str(), L"Recover") != 0) {
+        trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Return failure from _wcsicmp().");
+        return FALSE;
+    }
+    std::wstring digits = label.substr(y + 1);
+    if (digits.size() >= 1 && static_cast<DWORD>(digits[0] - L'0') == m_dwWaitingDiscIndex + 1)
+        return TRUE;
+    trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Return failure in [Step 2]: Check if disc index is right.");
+    return FALSE;
+}
+
+void CSBRMgr::RejectDisc()
+{
+    LockTray(FALSE);
+    if (m_pIBurnMgmt)
+        EjectTray(TRUE);
+    m_enZQStatus = OS_WAIT_DISC;
+}
+
+HRESULT CSBRMgr::ZQWaitTheCorrectRecoverydisc(DWORD dwDiscIndex)
+{
+    CAutoTrace trace(L"CSBRMgr", L"ZQWaitTheCorrectRecoverydisc", nullptr);
+    if (dwDiscIndex < 1)
+        return NV_E_INVALID_ARG;
+    const DWORD dwPoll = m_pEnv->DiscPollMilliseconds();
+    for (;;) {
+        // Without the burn object no disc can ever become ready, and a user
+        // who gave up must not be kept waiting.
+        for (;;) {
+            if (m_bUserAbort)
+                return NV_E_USER_CANCELLED;
+            if (!m_pIBurnMgmt)
+                return E_FAIL;
+            if (SUCCEEDED(m_pIBurnMgmt->IsDrvReady()))
+                break;
+            Sleep(dwPoll);
+        }
+        trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Drive is ready.");
+        LockTray(TRUE);
+        trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Lock the tray.");
+        if (!CheckDiscID(m_wstrFirstDiscID, m_wstrSetInfoPath.c_str())) {
+            trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Return failure from CheckDiscID(%s).",
+                        m_wstrFirstDiscID.c_str());
+        } else if (DiscLabelMatchesWaitedDisc()) {
+            return S_OK;
+        }
+        RejectDisc();
+    }
+}
+
+HRESULT CSBRMgr::GetWaitingDiscIndex(DWORD* pdwIndex)
+{
+    if (!pdwIndex || m_enZQStatus != OS_WAIT_DISC)
+        return NV_E_INVALID_ARG;
+    *pdwIndex = m_dwWaitingDiscIndex;
+    return S_OK;
+}
+
+#endif // RV_DISCORA
+
+HRESULT CSBRMgr::UpdateDiscInfoCache()
+{
+    EnterCriticalSection(&m_csDiscInfo);
+    bool bBusy = m_pDiscInfoThread != nullptr;
+    LeaveCriticalSection(&m_csDiscInfo);
+    if (bBusy || !m_phDiscInfoEvent || !*m_phDiscInfoEvent)
+        return NV_E_FAIL;
+    if (SUCCEEDED(EnsureBurnMgmt()))
+        RefreshDriveCount();
+    JoinDiscInfoWorker();
+    ResetEvent(*m_phDiscInfoEvent);
+    EnterCriticalSection(&m_csDiscInfo);
+    m_hDiscInfoWorker = CreateThread(nullptr, 0, DiscInfoThread, this, CREATE_SUSPENDED, nullptr);
+    m_pDiscInfoThread = m_hDiscInfoWorker;
+    bool bStarted = m_hDiscInfoWorker != nullptr;
+    LeaveCriticalSection(&m_csDiscInfo);
+    if (bStarted)
+        ResumeThread(m_hDiscInfoWorker);
+    if (!bStarted) {
+        SetEvent(*m_phDiscInfoEvent);
+        return NV_E_FAIL;
+    }
+    return S_OK;
+}
+
+void CSBRMgr::JoinDiscInfoWorker()
+{
+    if (!m_hDiscInfoWorker)
+        return;
+    WaitForSingleObject(m_hDiscInfoWorker, INFINITE);
+    CloseHandle(m_hDiscInfoWorker);
+    m_hDiscInfoWorker = nullptr;
+}
+
+DWORD WINAPI CSBRMgr::DiscInfoThread(LPVOID pv)
+{
+    CSBRMgr* pMgr = static_cast<CSBRMgr*>(pv);
+    if (pMgr && pMgr->m_phDiscInfoEvent && *pMgr->m_phDiscInfoEvent)
+        pMgr->RunDiscInfoPass();
+    return 0;
+}
+
+void CSBRMgr::RunDiscInfoPass()
+{
+    HRESULT hrCom = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (IsUnderWinPE() && SUCCEEDED(EnsureBurnMgmt()))
+        RefreshDriveCount();
+    EnterCriticalSection(&m_csDiscInfo);
+    DWORD dwCount = m_dwCDROMCount < 26 ? m_dwCDROMCount : 26;
+    for (DWORD i = 0; i < dwCount && m_pIBurnMgmt; ++i) {
+        ZQDiscInfo entry{};
+        CBurnLock lock(&m_csBurn);
+        if (SUCCEEDED(m_pIBurnMgmt->SelectDrive(i)))
+            m_dwCurCDROMIndex = i;
+        BurnDiscInfo info{};
+        if (SUCCEEDED(m_pIBurnMgmt->GetDiscInfo(&info))) {
+            entry.dwValue1 = info.dwMediaType;
+            entry.dwValue2 = info.dwDiscStatus;
+            entry.dwValue3 = info.dwFreeSectors;
+            entry.ullCapacity = static_cast<ULONGLONG>(info.dwCapacitySectors) * 2048;
+        }
+        WCHAR wc = 0;
+        if (FAILED(m_pIBurnMgmt->GetDrvLetter(i, &wc)))
+            wc = 0;
+        entry.wcDrvLet = static_cast<wchar_t>(towupper(wc));
+        BurnDiscLabel label{};
+        if (SUCCEEDED(m_pIBurnMgmt->GetDiscLabel(&label)))
+            entry.dwLabelValue = label.dwValue;
+        m_arrDiscInfo[i] = entry;
+    }
+    for (DWORD i = dwCount; i < 26; ++i)
+        m_arrDiscInfo[i] = ZQDiscInfo{};
+    // The handle stays with the controller, which waits for it and closes it.
+    m_pDiscInfoThread = nullptr;
+    LeaveCriticalSection(&m_csDiscInfo);
+    if (SUCCEEDED(hrCom))
+        CoUninitialize();
+    SetEvent(*m_phDiscInfoEvent);
+}
+
+BOOL CSBRMgr::WaitDiscInfoPass(DWORD dwMilliseconds)
+{
+    return m_phDiscInfoEvent && *m_phDiscInfoEvent &&
+           WaitForSingleObject(*m_phDiscInfoEvent, dwMilliseconds) == WAIT_OBJECT_0;
+}
+
+ZQDiscInfo CSBRMgr::GetDiscInfoEntry(DWORD dwIndex)
+{
+    ZQDiscInfo entry{};
+    if (dwIndex >= 26)
+        return entry;
+    EnterCriticalSection(&m_csDiscInfo);
+    entry = m_arrDiscInfo[dwIndex];
+    LeaveCriticalSection(&m_csDiscInfo);
+    return entry;
+}
