@@ -282,14 +282,19 @@ protected:
         GetEnvironmentVariableW(L"PATH", wszPath, 8192);
         SetEnvironmentVariableW(L"PATH", (path + wszPath).c_str());
         SetEnvironmentVariableW(L"EU_DISKPART_RECORD", m_record.c_str());
+        // cmd.exe looks in the current folder before the path.
+        GetCurrentDirectoryW(MAX_PATH, m_wszOldDir);
+        SetCurrentDirectoryW((m_folder + L"fakediskpart").c_str());
     }
     void TearDown() override
     {
+        SetCurrentDirectoryW(m_wszOldDir);
         DeleteFileW(m_record.c_str());
         RemoveDirectoryW((m_folder + L"DiskPartCmd.txt").c_str());
     }
     std::wstring m_folder;
     std::wstring m_record;
+    wchar_t m_wszOldDir[MAX_PATH] = {};
 };
 
 TEST_F(ExecuteDiskPartTest, RunsTheScript)
