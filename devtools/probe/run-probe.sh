@@ -18,7 +18,7 @@ printf '[SystemRecovery]\r\nLargeSSDThreshold=128\r\n[FinishDlg]\r\nWaitTimeBySe
 
 rig_start >/dev/null 2>&1
 trap rig_stop EXIT
-wine "$(rig_windows_path "$SUITE_BUILD/win64/devtools/fixture/ZQFixture.exe")" zqsim \
+wine "$(rig_windows_path "$SUITE_BUILD/win64/bin/ZQFixture.exe")" zqsim \
   "$(rig_windows_path "$folder/ZQ.sim")" "$platform" "$vendor"
-"$root/sim/simpc" run-test "$profile" -- "$SUITE_BUILD/win64/devtools/probe/EngineProbe.exe" \
+"$root/sim/simpc" run-test "$profile" -- "$SUITE_BUILD/win64/bin/EngineProbe.exe" \
   --folder "$(rig_windows_path "$folder")" "$@"
