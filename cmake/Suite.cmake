@@ -41,17 +41,18 @@ find_package(GTest REQUIRED CONFIG)
 find_package(ZLIB REQUIRED)
 find_package(PNG REQUIRED)
 
-# suite_add_test(NAME n SOURCES ... [LIBS ...] [DRIVES L X ...] [SIMPC profile] [GUI])
+# suite_add_test(NAME n SOURCES ... [LIBS ...] [DRIVES L X ...] [SIMPC profile...] [GUI])
 # SIMPC: the program runs on a simulated PC laid out from the profile, in a
-# private copy of the prefix (SIMPC_ROOT names the PC's folder).
+# private copy of the prefix (SIMPC_ROOT names the PC's folder). With several
+# profiles the one program runs once on each, as the tests n-<profile>; the
+# program reads the profile's name from SUITE_SIMPC.
 # DRIVES: letters mapped to fresh empty folders before the program starts;
 # tests sharing a letter never run at the same time.
 # GUI: the test needs the display; such tests run one at a time.
 function(suite_add_test)
-  cmake_parse_arguments(T "GUI" "NAME;SIMPC" "SOURCES;LIBS;DRIVES" ${ARGN})
+  cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS;DRIVES;SIMPC" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   set(locks "")
   foreach(letter IN LISTS T_DRIVES)
     list(APPEND locks "drive_${letter}")
@@ -60,14 +61,27 @@ function(suite_add_test)
     list(APPEND locks "display")
   endif()
   string(JOIN " " drives ${T_DRIVES})
-  set_tests_properties(${T_NAME} PROPERTIES
-    ENVIRONMENT "SUITE_DRIVES=${drives}"
-    TIMEOUT 600)
-  if(T_SIMPC)
-    # The test runs on a simulated PC of that profile (sim/simpc).
-    set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT "SUITE_SIMPC=${T_SIMPC}")
+  list(LENGTH T_SIMPC profiles)
+  if(profiles GREATER 1)
+    set(runs "")
+    foreach(profile IN LISTS T_SIMPC)
+      list(APPEND runs "${T_NAME}-${profile}|${profile}")
+    endforeach()
+  else()
+    set(runs "${T_NAME}|${T_SIMPC}")
   endif()
-  if(locks)
-    set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK "${locks}")
-  endif()
+  foreach(run IN LISTS runs)
+    string(REPLACE "|" ";" run "${run}")
+    list(GET run 0 test)
+    add_test(NAME ${test} COMMAND ${T_NAME})
+    set_tests_properties(${test} PROPERTIES ENVIRONMENT "SUITE_DRIVES=${drives}" TIMEOUT 600)
+    list(LENGTH run parts)
+    if(parts GREATER 1)
+      list(GET run 1 profile)
+      set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT "SUITE_SIMPC=${profile}")
+    endif()
+    if(locks)
+      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK "${locks}")
+    endif()
+  endforeach()
 endfunction()

@@ -72,9 +72,11 @@ CSBRMgr::CSBRMgr(IControllerEnvironment* pEnv)
       m_bSkipSaveFile(FALSE),
       m_bRecheckRPDrvLet(FALSE),
       m_bVerifyUCRDSign(FALSE),
+#ifdef RV_DISCORA
       m_wszUPVolumeNameBuf{},
       m_wszRPVolumeNameBuf{},
       m_wszRestoreSourcePath{},
+#endif
       m_pUCRDWimInfo(new (std::nothrow) ZQUCRDWimInfo()),
       m_ullDesireShrinkSize(0),
       m_bNeedShrink(FALSE),
@@ -179,11 +181,6 @@ void CSBRMgr::SetRestoreSourcePath(const wchar_t* pwszPath)
         m_wszRestoreSourcePath[cch] = L'\\';
         m_wszRestoreSourcePath[cch + 1] = L'\0';
     }
-}
-
-void CSBRMgr::SetRPVolumeName(const wchar_t* pwszName)
-{
-    _snwprintf(m_wszRPVolumeNameBuf, MAX_PATH - 1, L"%s", pwszName ? pwszName : L"");
 }
 
 const wchar_t* CSBRMgr::GetWinPEISOPath()

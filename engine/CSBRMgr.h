@@ -14,6 +14,9 @@
 
 #include "IControllerEnvironment.h"
 #include "MDConfig.h"
+#ifndef RV_DISCORA
+#include "CRecoverySetInfo.h"
+#endif
 
 struct IDiskMgmt;
 struct IBurnMgmt;
@@ -103,7 +106,13 @@ struct ZQDiscInfo {
     DWORD dwReserved;
 };
 
-class CSBRMgr {
+// The recovery program's controller also reads the recovery set's build
+// information and sizes (the base supplies them, the controller the letters).
+class CSBRMgr
+#ifndef RV_DISCORA
+    : public CRecoverySetInfo
+#endif
+{
 public:
     // env supplies the program folder, instance handle and the seams; null
     // means the running program and the real system.
@@ -169,7 +178,6 @@ public:
     DWORD GetRPDATAPartIndexCached() const { return m_dwRPDATAPartIndex; }
     DWORD GetShrinkPartIndex() const { return m_dwShrinkPartIndex; }
     void SetRepartitioned(BOOL b) { m_bRepartitioned = b; }
-    void SetRPVolumeName(const wchar_t* pwszName);
 
     // Optical drives and recovery discs.
     HRESULT InitBurning();
@@ -328,9 +336,11 @@ private:
     BOOL m_bSkipSaveFile;
     BOOL m_bRecheckRPDrvLet;
     BOOL m_bVerifyUCRDSign;
+#ifdef RV_DISCORA
     wchar_t m_wszUPVolumeNameBuf[MAX_PATH];
     wchar_t m_wszRPVolumeNameBuf[MAX_PATH];
     wchar_t m_wszRestoreSourcePath[MAX_PATH];
+#endif
     ZQUCRDWimInfo* m_pUCRDWimInfo;
     ULONGLONG m_ullDesireShrinkSize;
     BOOL m_bNeedShrink;

@@ -39,16 +39,6 @@ bool PathExists(const wchar_t* pwszPath)
 {
     return GetFileAttributesW(pwszPath) != INVALID_FILE_ATTRIBUTES;
 }
-
-std::wstring VolumeLabel(wchar_t wcDrvLet)
-{
-    wchar_t wszRoot[] = {wcDrvLet, L':', L'\\', 0};
-    wchar_t wszLabel[MAX_PATH] = {};
-    if (!wcDrvLet || !GetVolumeInformationW(wszRoot, wszLabel, MAX_PATH, nullptr, nullptr, nullptr, nullptr, 0))
-        return std::wstring();
-    return wszLabel;
-}
-
 #endif
 
 } // namespace
@@ -268,7 +258,7 @@ BOOL CSBRMgr::CheckSSRDLabel(DWORD dwDiscNumber, DWORD dwDiscCount)
 {
     CAutoTrace trace(L"CSBRMgr", L"CheckSSRDLabel", this);
     trace.Print(L"dwCurrentDiscIndex == %lu, dwTotalDiscCount == %lu", dwDiscNumber, dwDiscCount);
-    std::wstring label = VolumeLabel(GetSSRDDrvLet());
+    std::wstring label = m_pEnv->VolumeLabel(GetSSRDDrvLet());
     trace.Print(L"wszVolumeName == %s", label.c_str());
     wchar_t wszExpect[MAX_PATH];
     FormatPath(wszExpect, L"VovedudUzev%lu%lu", dwDiscNumber, dwDiscCount);
@@ -357,7 +347,7 @@ HRESULT CSBRMgr::ZQGetDiscCount(BOOL bFactorySet, DWORD* pdwCount)
 BOOL CSBRMgr::DiscLabelMatchesWaitedDisc()
 {
     CAutoTrace trace(L"CSBRMgr", L"ZQWaitTheCorrectRecoverydisc", nullptr);
-    std::wstring label = VolumeLabel(GetUCRDDrvLet());
+    std::wstring label = m_pEnv->VolumeLabel(GetUCRDDrvLet());
     size_t y = label.find_first_of(L"yY");
     if (y == std::wstring::npos || y == 0) {
         trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Return failure from wcstok_s().");

@@ -29,3 +29,12 @@ DWORD CSystemControllerEnvironment::DiscPollMilliseconds()
 {
     return 1000;
 }
+
+std::wstring CSystemControllerEnvironment::VolumeLabel(wchar_t wcDrvLet)
+{
+    wchar_t wszRoot[] = {wcDrvLet, L':', L'\\', 0};
+    wchar_t wszLabel[MAX_PATH] = {};
+    if (!wcDrvLet || !GetVolumeInformationW(wszRoot, wszLabel, MAX_PATH, nullptr, nullptr, nullptr, nullptr, 0))
+        return std::wstring();
+    return wszLabel;
+}

@@ -19,6 +19,8 @@ public:
     virtual BOOL GetPowerStatus(SYSTEM_POWER_STATUS* pStatus) = 0;
     // Interval of the waits that poll an optical drive.
     virtual DWORD DiscPollMilliseconds() = 0;
+    // Volume label of a drive's root; empty when it cannot be read.
+    virtual std::wstring VolumeLabel(wchar_t wcDrvLet) = 0;
 };
 
 // The running program and the real system.
@@ -29,4 +31,5 @@ public:
     IClock& Clock() override;
     BOOL GetPowerStatus(SYSTEM_POWER_STATUS* pStatus) override;
     DWORD DiscPollMilliseconds() override;
+    std::wstring VolumeLabel(wchar_t wcDrvLet) override;
 };

@@ -33,6 +33,7 @@ public:
         return m_bPowerOk;
     }
     DWORD DiscPollMilliseconds() override { return 10; }
+    std::wstring VolumeLabel(wchar_t) override { return std::wstring(); }
 
     std::wstring m_folder = L"P:\\";
     CFakeClock m_clock;

@@ -1,0 +1,222 @@
+// The recovery controller on each simulated PC (the profile the rig laid out
+// is named by SUITE_SIMPC): partition numbers, letters, recovery-partition
+// health, solid-state answers, free space, disc type and disc order.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <future>
+#include <string>
+
+#include "CSBRMgr.h"
+#include "NvErrorCode.h"
+
+namespace {
+
+const ULONGLONG MiB = 1ull << 20;
+const ULONGLONG GiB = 1ull << 30;
+const DWORD NONE = INVALID_INDEX;
+
+// The program folder holds the MD.ini the build wrote for these tests.
+class CPcEnvironment : public CSystemControllerEnvironment {
+public:
+    std::wstring ProgramFolder() override
+    {
+        std::wstring bin = CSystemControllerEnvironment::ProgramFolder(); // ...\win64\bin\ .
+        std::wstring tree = bin.substr(0, bin.rfind(L'\\', bin.size() - 2) + 1);
+        return tree + L"tests\\engine\\sbrmgr\\";
+    }
+    DWORD DiscPollMilliseconds() override { return 20; }
+    // Wine keeps an optical drive's label from the session's start, so a disc
+    // swapped in later is read by the file Wine takes labels from.
+    std::wstring VolumeLabel(wchar_t wcDrvLet) override
+    {
+        wchar_t wszPath[] = {wcDrvLet, L':', L'\\', 0};
+        std::wstring path = std::wstring(wszPath) + L".windows-label";
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return CSystemControllerEnvironment::VolumeLabel(wcDrvLet);
+        char sz[64] = {};
+        DWORD cb = 0;
+        ReadFile(h, sz, sizeof sz - 1, &cb, nullptr);
+        CloseHandle(h);
+        std::wstring label;
+        for (DWORD i = 0; i < cb && sz[i] != '\r' && sz[i] != '\n'; ++i)
+            label += static_cast<wchar_t>(sz[i]);
+        return label;
+    }
+};
+
+struct Expected {
+    const char* profile;
+    DWORD vendor;
+    DWORD up, sp, rptool, rpdata, data;
+    wchar_t upLet, spLet, rpLet, rpdataLet;
+    BOOL healthy, localSSD, ssdPlusHDD;
+    RecoveryDiscType disc;
+    HRESULT freeResult;
+    ULONGLONG freeBehindLast, freeWithRPDATA;
+};
+
+const Expected kPcs[] = {
+    {"desktop-w7", ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
+     MiB, 200 * GiB - 201 * MiB},
+    {"desktop-w7-pe", ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
+     MiB, 200 * GiB - 201 * MiB},
+    {"notebook-w7", ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
+     10 * GiB - MiB, 40 * GiB - MiB},
+    {"notebook-w7-pe", ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
+     10 * GiB - MiB, 40 * GiB - MiB},
+    {"notebook-w7-ssd-hdd-pe", ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'G', TRUE, TRUE, TRUE, RDT_UNKNOWN,
+     S_OK, 40 * GiB - MiB, 100 * GiB - MiB},
+    {"pe-factory-disc", ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, 0, 0, 0, 0, FALSE, FALSE, FALSE, RDT_SSRD, NV_E_FILE_NOT_EXIST,
+     0, 0},
+    {"pe-user-discs", ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UCRD, S_OK, MiB,
+     200 * GiB - 201 * MiB},
+};
+
+std::string Profile()
+{
+    char sz[128] = {};
+    GetEnvironmentVariableA("SUITE_SIMPC", sz, sizeof sz);
+    return sz;
+}
+
+const Expected* Row()
+{
+    for (const Expected& e : kPcs) {
+        if (Profile() == e.profile)
+            return &e;
+    }
+    return nullptr;
+}
+
+class SBRMgrOnSimPc : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_pRow = Row();
+        ASSERT_NE(nullptr, m_pRow) << "no expectations for profile " << Profile();
+        CSBRMgr::m_bUserAbort = FALSE;
+        m_pMgr.reset(new CSBRMgr(&m_env));
+        ASSERT_EQ(S_OK, m_pMgr->Init());
+        m_pMgr->SetZQOSVer(ZQ_OS_WIN7);
+        m_pMgr->SetZQVendor(m_pRow->vendor);
+        ASSERT_EQ(S_OK, m_pMgr->InitDisk());
+        ASSERT_EQ(S_OK, m_pMgr->InitBurning());
+        // As the host dialog picks the boot drive: the first holding a recovery disc.
+        for (DWORD i = 0; i < m_pMgr->GetCDROMCount(); ++i) {
+            m_pMgr->SetBootCDROMIndex(i);
+            if (m_pMgr->GetRecoveryDiscType() != RDT_UNKNOWN)
+                break;
+        }
+    }
+
+    CPcEnvironment m_env;
+    std::unique_ptr<CSBRMgr> m_pMgr;
+    const Expected* m_pRow = nullptr;
+};
+
+TEST_F(SBRMgrOnSimPc, PartitionsLettersAndHealth)
+{
+    const Expected& e = *m_pRow;
+    CSBRMgr& mgr = *m_pMgr;
+    EXPECT_EQ(e.up, mgr.GetUPPartIndex()) << e.profile;
+    EXPECT_EQ(e.sp, mgr.GetSPPartIndex()) << e.profile;
+    EXPECT_EQ(e.rptool, mgr.GetRPTOOLPartIndex()) << e.profile;
+    EXPECT_EQ(e.rpdata, mgr.GetRPDATAPartIndex()) << e.profile;
+    EXPECT_EQ(e.data, mgr.GetDATAPartIndex()) << e.profile;
+    EXPECT_EQ(e.upLet, towupper(mgr.GetUPDrvLet())) << e.profile;
+    EXPECT_EQ(e.spLet, towupper(mgr.GetSPDrvLet())) << e.profile;
+    EXPECT_EQ(e.rpLet, towupper(mgr.GetRPTOOLDrvLet())) << e.profile;
+    EXPECT_EQ(e.rpdataLet, towupper(mgr.GetRPDATADrvLet())) << e.profile;
+    EXPECT_EQ(e.rpLet != 0, mgr.RecoveryPartitionIsExist()) << e.profile;
+    EXPECT_EQ(e.healthy, mgr.RecoveryPartitionIsHealthy()) << e.profile;
+    EXPECT_EQ(0u, mgr.ZQGetUPDiskIndex()) << e.profile;
+}
+
+TEST_F(SBRMgrOnSimPc, SolidStateAndFreeSpace)
+{
+    const Expected& e = *m_pRow;
+    CSBRMgr& mgr = *m_pMgr;
+    EXPECT_EQ(e.localSSD, mgr.LocalSSDIsExist()) << e.profile;
+    EXPECT_EQ(e.ssdPlusHDD, mgr.IsOneSSDPlusOneHDD()) << e.profile;
+    EXPECT_FALSE(mgr.IsOneSSDOnly()) << e.profile;
+    EXPECT_EQ(e.ssdPlusHDD ? 1u : 0u, mgr.ZQGetRPDATADiskIndex()) << e.profile;
+
+    struct {
+        BOOL countRPDATA;
+        ULONGLONG expected;
+    } cases[] = {{FALSE, e.freeBehindLast}, {TRUE, e.freeWithRPDATA}};
+    for (const auto& c : cases) {
+        ULONGLONG ullFree = 12345;
+        EXPECT_EQ(e.freeResult, mgr.GetRPDATADiskFreeSpace(c.countRPDATA, &ullFree))
+            << e.profile << " counting RPDATA " << c.countRPDATA;
+        if (SUCCEEDED(e.freeResult)) {
+            EXPECT_EQ(c.expected, ullFree) << e.profile << " counting RPDATA " << c.countRPDATA;
+        }
+    }
+}
+
+TEST_F(SBRMgrOnSimPc, DiscTypeAndDiscInformation)
+{
+    const Expected& e = *m_pRow;
+    CSBRMgr& mgr = *m_pMgr;
+    EXPECT_EQ(e.disc, mgr.GetRecoveryDiscType()) << e.profile;
+    EXPECT_EQ(1u, mgr.GetCDROMCount()) << e.profile;
+
+    ASSERT_EQ(S_OK, mgr.UpdateDiscInfoCache()) << e.profile;
+    ASSERT_TRUE(mgr.WaitDiscInfoPass(10000)) << e.profile;
+    ZQDiscInfo entry = mgr.GetDiscInfoEntry(0);
+    EXPECT_EQ(L'E', entry.wcDrvLet) << e.profile;
+    EXPECT_EQ(e.disc == RDT_UNKNOWN ? 0u : 2298496ull * 2048, entry.ullCapacity) << e.profile;
+    EXPECT_EQ(0, mgr.GetDiscInfoEntry(1).wcDrvLet) << e.profile;
+
+    if (e.disc == RDT_SSRD) {
+        EXPECT_TRUE(mgr.CheckSSRDLabel(1, 2));
+        EXPECT_FALSE(mgr.CheckSSRDLabel(2, 2));
+    }
+}
+
+TEST_F(SBRMgrOnSimPc, UserDiscSetInOrder)
+{
+    if (m_pRow->disc != RDT_UCRD)
+        GTEST_SKIP() << "no user-created disc set on " << m_pRow->profile;
+    CSBRMgr& mgr = *m_pMgr;
+    DWORD dwCount = 0;
+    ASSERT_EQ(S_OK, mgr.ZQGetDiscCount(FALSE, &dwCount));
+    EXPECT_EQ(2u, dwCount);
+    // A second read does not list the files twice.
+    ASSERT_EQ(S_OK, mgr.ZQGetDiscCount(FALSE, &dwCount));
+    EXPECT_EQ(2u, CSBRMgr::WimFiles().size());
+    EXPECT_TRUE(mgr.FirstUCRDIsExist());
+
+    mgr.SetFirstDiscID(mgr.GetDiscID(L"E:\\SETINFO.LOG"), L"E:\\SETINFO.LOG");
+    EXPECT_EQ(L"SIMSET-0001", mgr.GetDiscID(L"E:\\SETINFO.LOG"));
+    CSBRMgr::m_dwWaitingDiscIndex = 1;
+    // Disc 1 is in the drive: it is ejected and disc 2 from the queue is taken.
+    auto wait = std::async(std::launch::async, [&mgr] { return mgr.ZQWaitTheCorrectRecoverydisc(1); });
+    if (wait.wait_for(std::chrono::seconds(30)) != std::future_status::ready)
+        mgr.AbortOperation();
+    EXPECT_EQ(S_OK, wait.get());
+    EXPECT_EQ(L"Recovery22", m_env.VolumeLabel(L'E'));
+    EXPECT_EQ(static_cast<DWORD>(OS_WAIT_DISC), CSBRMgr::m_enZQStatus.load()) << "the first disc was refused";
+}
+
+TEST_F(SBRMgrOnSimPc, DiscWaitEndsOnAbort)
+{
+    if (m_pRow->disc != RDT_UCRD)
+        GTEST_SKIP() << "no user-created disc set on " << m_pRow->profile;
+    CSBRMgr& mgr = *m_pMgr;
+    // A set identity no disc has: every disc is refused until the user gives up.
+    mgr.SetFirstDiscID(L"NO-SUCH-SET", L"E:\\SETINFO.LOG");
+    CSBRMgr::m_dwWaitingDiscIndex = 1;
+    auto wait = std::async(std::launch::async, [&mgr] { return mgr.ZQWaitTheCorrectRecoverydisc(1); });
+    Sleep(300);
+    mgr.AbortOperation();
+    ASSERT_EQ(std::future_status::ready, wait.wait_for(std::chrono::seconds(10)));
+    EXPECT_EQ(NV_E_USER_CANCELLED, wait.get());
+    CSBRMgr::m_bUserAbort = FALSE;
+}
+
+} // namespace
