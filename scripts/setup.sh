@@ -11,7 +11,7 @@ SUDO=""
 packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   libz-mingw-w64-dev wine wine64 wine32:i386 xvfb googletest wimtools
-  cmake ninja-build ccache imagemagick x11-utils dpkg-dev curl
+  cmake ninja-build ccache imagemagick x11-utils dpkg-dev curl python3
 )
 
 have_all_packages() {

@@ -1,0 +1,3 @@
+#pragma once
+#include "CArray.h"
+class CDWordArray : public CArray<DWORD, DWORD> {};

@@ -1,0 +1,28 @@
+// A position: x, y.
+#pragma once
+#include "CSize.h"
+
+class CPoint : public tagPOINT {
+public:
+    CPoint() { x = 0; y = 0; }
+    CPoint(int initX, int initY) { x = initX; y = initY; }
+    CPoint(POINT p) { x = p.x; y = p.y; }
+    CPoint(SIZE s) { x = s.cx; y = s.cy; }
+    // A packed lParam of a mouse message: signed 16-bit coordinates.
+    explicit CPoint(LPARAM dw) { x = (short)LOWORD(dw); y = (short)HIWORD(dw); }
+    void Offset(int dx, int dy) { x += dx; y += dy; }
+    void Offset(POINT p) { Offset(p.x, p.y); }
+    void Offset(SIZE s) { Offset(s.cx, s.cy); }
+    void SetPoint(int X, int Y) { x = X; y = Y; }
+    bool operator==(POINT p) const { return x == p.x && y == p.y; }
+    bool operator!=(POINT p) const { return !(*this == p); }
+    void operator+=(SIZE s) { Offset(s); }
+    void operator-=(SIZE s) { Offset(-s.cx, -s.cy); }
+    void operator+=(POINT p) { Offset(p); }
+    void operator-=(POINT p) { Offset(-p.x, -p.y); }
+    CPoint operator+(SIZE s) const { return CPoint(x + s.cx, y + s.cy); }
+    CPoint operator-(SIZE s) const { return CPoint(x - s.cx, y - s.cy); }
+    CPoint operator+(POINT p) const { return CPoint(x + p.x, y + p.y); }
+    CSize operator-(POINT p) const { return CSize(x - p.x, y - p.y); }
+    CPoint operator-() const { return CPoint(-x, -y); }
+};

@@ -1,0 +1,3 @@
+#pragma once
+#include "CArray.h"
+class CPtrArray : public CArray<void*, void*> {};

@@ -1,0 +1,3 @@
+// The text type of the library: wide characters.
+#pragma once
+#include "CStringT.h"

@@ -1,0 +1,7 @@
+#include "CEdit.h"
+
+IMPLEMENT_DYNAMIC(CEdit, CWnd)
+
+BOOL CEdit::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
+    return CWnd::Create(L"EDIT", nullptr, dwStyle, rect, pParentWnd, nID);
+}

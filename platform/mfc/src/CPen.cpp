@@ -1,0 +1,2 @@
+#include "CPen.h"
+IMPLEMENT_DYNAMIC(CPen, CGdiObject)

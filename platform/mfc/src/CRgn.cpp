@@ -1,0 +1,2 @@
+#include "CRgn.h"
+IMPLEMENT_DYNAMIC(CRgn, CGdiObject)
