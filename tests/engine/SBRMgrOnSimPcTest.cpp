@@ -49,6 +49,7 @@ public:
 
 struct Expected {
     const char* profile;
+    DWORD platform;
     DWORD vendor;
     DWORD up, sp, rptool, rpdata, data;
     wchar_t upLet, spLet, rpLet, rpdataLet;
@@ -59,20 +60,24 @@ struct Expected {
 };
 
 const Expected kPcs[] = {
-    {"desktop-w7", ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
+    {"desktop-w7", ZQ_OS_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
      MiB, 200 * GiB - 201 * MiB},
-    {"desktop-w7-pe", ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
+    {"desktop-w7-pe", ZQ_OS_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
      MiB, 200 * GiB - 201 * MiB},
-    {"notebook-w7", ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
+    {"notebook-w7", ZQ_OS_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
      10 * GiB - MiB, 40 * GiB - MiB},
-    {"notebook-w7-pe", ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
+    {"notebook-w7-pe", ZQ_OS_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
      10 * GiB - MiB, 40 * GiB - MiB},
-    {"notebook-w7-ssd-hdd-pe", ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'G', TRUE, TRUE, TRUE, RDT_UNKNOWN,
+    {"notebook-w7-ssd-hdd-pe", ZQ_OS_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'G', TRUE, TRUE, TRUE, RDT_UNKNOWN,
      S_OK, 40 * GiB - MiB, 100 * GiB - MiB},
-    {"pe-factory-disc", ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, 0, 0, 0, 0, FALSE, FALSE, FALSE, RDT_SSRD, NV_E_FILE_NOT_EXIST,
+    {"pe-factory-disc", ZQ_OS_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, 0, 0, 0, 0, FALSE, FALSE, FALSE, RDT_SSRD, NV_E_FILE_NOT_EXIST,
      0, 0},
-    {"pe-user-discs", ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UCRD, S_OK, MiB,
+    {"pe-user-discs", ZQ_OS_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UCRD, S_OK, MiB,
      200 * GiB - 201 * MiB},
+    {"desktop-vista", ZQ_OS_VISTA, ZQ_VENDOR_DOZ, 1, 1, 2, 2, NONE, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN,
+     S_OK, 5 * GiB - MiB, 20 * GiB - MiB},
+    {"desktop-w7-no-rp", ZQ_OS_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'C', 0, 0, 0, FALSE, FALSE, FALSE, RDT_UNKNOWN,
+     S_OK, 200 * GiB - 201 * MiB, 200 * GiB - 201 * MiB},
 };
 
 std::string Profile()
@@ -100,7 +105,7 @@ protected:
         CSBRMgr::m_bUserAbort = FALSE;
         m_pMgr.reset(new CSBRMgr(&m_env));
         ASSERT_EQ(S_OK, m_pMgr->Init());
-        m_pMgr->SetZQOSVer(ZQ_OS_WIN7);
+        m_pMgr->SetZQOSVer(m_pRow->platform);
         m_pMgr->SetZQVendor(m_pRow->vendor);
         ASSERT_EQ(S_OK, m_pMgr->InitDisk());
         ASSERT_EQ(S_OK, m_pMgr->InitBurning());
