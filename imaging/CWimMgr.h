@@ -92,6 +92,7 @@ protected:
     wchar_t m_szCaptureSource[MAX_PATH];
 
 private:
+    HRESULT ApplyRegisteredImage(CAutoTrace& trace);
     HRESULT RegisterReferenceFiles(CAutoTrace& trace);
     HRESULT CloseCapturedImage(CAutoTrace& trace);
 };

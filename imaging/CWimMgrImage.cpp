@@ -4,6 +4,7 @@
 
 #include <shlwapi.h>
 
+#include "CAutoFindHandle.h"
 #include "CAutoLibrary.h"
 #include "CAutoTrace.h"
 #include "NvErrorCode.h"
@@ -184,8 +185,8 @@ HRESULT STDMETHODCALLTYPE CWimMgr::SetRefPath(LPCWSTR pwszPattern)
     const wchar_t* pwszMainName = PathFindFileNameW(m_szWimFileName);
 
     WIN32_FIND_DATAW fd;
-    HANDLE hFind = FindFirstFileW(strSearch.c_str(), &fd);
-    if (hFind == INVALID_HANDLE_VALUE) {
+    CAutoFindHandle find(FindFirstFileW(strSearch.c_str(), &fd));
+    if (!find.IsValid()) {
         trace.Print(L"FindFirstFile return INVALID_HANDLE_VALUE");
         return NV_E_FAIL;
     }
@@ -198,8 +199,7 @@ HRESULT STDMETHODCALLTYPE CWimMgr::SetRefPath(LPCWSTR pwszPattern)
         std::wstring strPath = strFolder + L"\\" + fd.cFileName;
         trace.Print(L"insert into vector: %s", strPath.c_str());
         m_vecRefFiles.push_back(strPath);
-    } while (FindNextFileW(hFind, &fd));
-    FindClose(hFind);
+    } while (FindNextFileW(find.Get(), &fd));
     return S_OK;
 }
 
@@ -219,6 +219,39 @@ HRESULT CWimMgr::RegisterReferenceFiles(CAutoTrace& trace)
     return S_OK;
 }
 
+HRESULT CWimMgr::ApplyRegisteredImage(CAutoTrace& trace)
+{
+    trace.Print(L"Check whether temp folder exists - %s", m_szTempPath);
+    if (!NvDirectoryExists(m_szTempPath)) {
+        trace.Print(L"Create temp folder - %s", m_szTempPath);
+        if (!CreateDirectoryW(m_szTempPath, nullptr)) {
+            PrintWin32Error(GetLastError());
+            return NV_E_CREATE_DIR;
+        }
+    }
+    trace.Print(L"OpenWimImageReadOnly");
+    HRESULT hr = OpenWimImageReadOnly();
+    if (FAILED(hr))
+        return hr;
+    trace.Print(L"Check m_oWimInfo.ImageCount < m_dwImageIndex");
+    if (m_oWimInfo.ImageCount < m_dwImageIndex)
+        return NV_E_INVALID_ARG;
+    hr = RegisterReferenceFiles(trace);
+    if (FAILED(hr))
+        return hr;
+    trace.Print(L"WIMSetTemporaryPath");
+    if (!WIMSetTemporaryPath(m_hWimImage, m_szTempPath)) {
+        trace.Print(L"WIMSetTemporaryPath fail.\n");
+        return NV_E_FAIL;
+    }
+    trace.Print(L"OpenImage");
+    hr = OpenImage(m_dwImageIndex);
+    if (FAILED(hr))
+        return hr;
+    trace.Print(L"RestoreImage");
+    return RestoreImage();
+}
+
 HRESULT STDMETHODCALLTYPE CWimMgr::RestoreWimImage()
 {
     CAutoTrace trace(L"CWimMgr", L"RestoreWimImage", this);
@@ -231,42 +264,8 @@ HRESULT STDMETHODCALLTYPE CWimMgr::RestoreWimImage()
         trace.Print(L"WIMRegisterMessageCallback fail.\n");
         return NV_E_FAIL;
     }
-
-    HRESULT hr = S_OK;
-    trace.Print(L"Check whether temp folder exists - %s", m_szTempPath);
-    if (!NvDirectoryExists(m_szTempPath)) {
-        trace.Print(L"Create temp folder - %s", m_szTempPath);
-        if (!CreateDirectoryW(m_szTempPath, nullptr)) {
-            PrintWin32Error(GetLastError());
-            hr = NV_E_CREATE_DIR;
-        }
-    }
-    if (SUCCEEDED(hr)) {
-        trace.Print(L"OpenWimImageReadOnly");
-        hr = OpenWimImageReadOnly();
-    }
-    if (SUCCEEDED(hr)) {
-        trace.Print(L"Check m_oWimInfo.ImageCount < m_dwImageIndex");
-        if (m_oWimInfo.ImageCount < m_dwImageIndex)
-            hr = NV_E_INVALID_ARG;
-    }
-    if (SUCCEEDED(hr))
-        hr = RegisterReferenceFiles(trace);
-    if (SUCCEEDED(hr)) {
-        trace.Print(L"WIMSetTemporaryPath");
-        if (!WIMSetTemporaryPath(m_hWimImage, m_szTempPath)) {
-            trace.Print(L"WIMSetTemporaryPath fail.\n");
-            hr = NV_E_FAIL;
-        }
-    }
-    if (SUCCEEDED(hr)) {
-        trace.Print(L"OpenImage");
-        hr = OpenImage(m_dwImageIndex);
-    }
-    if (SUCCEEDED(hr)) {
-        trace.Print(L"RestoreImage");
-        hr = RestoreImage();
-    }
+    HRESULT hr = ApplyRegisteredImage(trace);
+    // Every way out closes both handles and unregisters the callback.
     CWimMgr::CleanUpHandles();
     return FAILED(hr) ? hr : S_OK;
 }
