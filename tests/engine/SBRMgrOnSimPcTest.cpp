@@ -70,6 +70,8 @@ const Expected kPcs[] = {
      10 * GiB - MiB, 40 * GiB - MiB},
     {"notebook-w7-ssd-hdd-pe", ZQ_OS_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'G', TRUE, TRUE, TRUE, RDT_UNKNOWN,
      S_OK, 40 * GiB - MiB, 100 * GiB - MiB},
+    {"notebook-w7-ssd-usb-hdd-pe", ZQ_OS_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'G', TRUE, TRUE, TRUE,
+     RDT_UNKNOWN, S_OK, 40 * GiB - MiB, 100 * GiB - MiB},
     {"pe-factory-disc", ZQ_OS_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, 0, 0, 0, 0, FALSE, FALSE, FALSE, RDT_SSRD, NV_E_FILE_NOT_EXIST,
      0, 0},
     {"pe-user-discs", ZQ_OS_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UCRD, S_OK, MiB,
@@ -147,7 +149,9 @@ TEST_F(SBRMgrOnSimPc, SolidStateAndFreeSpace)
     EXPECT_EQ(e.localSSD, mgr.LocalSSDIsExist()) << e.profile;
     EXPECT_EQ(e.ssdPlusHDD, mgr.IsOneSSDPlusOneHDD()) << e.profile;
     EXPECT_FALSE(mgr.IsOneSSDOnly()) << e.profile;
-    EXPECT_EQ(e.ssdPlusHDD ? 1u : 0u, mgr.ZQGetRPDATADiskIndex()) << e.profile;
+    // The factory image goes to the other fixed disk, never to a USB disk.
+    DWORD dwDataDisk = !e.ssdPlusHDD ? 0 : (Profile() == "notebook-w7-ssd-usb-hdd-pe" ? 2 : 1);
+    EXPECT_EQ(dwDataDisk, mgr.ZQGetRPDATADiskIndex()) << e.profile;
 
     struct {
         BOOL countRPDATA;
@@ -181,6 +185,14 @@ TEST_F(SBRMgrOnSimPc, DiscTypeAndDiscInformation)
         EXPECT_TRUE(mgr.CheckSSRDLabel(1, 2));
         EXPECT_FALSE(mgr.CheckSSRDLabel(2, 2));
     }
+}
+
+TEST_F(SBRMgrOnSimPc, DestroyedWhileThePassRuns)
+{
+    ASSERT_EQ(S_OK, m_pMgr->UpdateDiscInfoCache());
+    // The controller waits for its disc-information pass before it goes.
+    m_pMgr.reset();
+    SUCCEED();
 }
 
 TEST_F(SBRMgrOnSimPc, UserDiscSetInOrder)

@@ -1,0 +1,104 @@
+// The controller's start-up on a program folder of its own (P:): the
+// settings file it needs, the WIM filter service, and the age of the
+// WinPE image next to the program.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "CSBRMgr.h"
+#include "NvErrorCode.h"
+#include "NvFileUtil.h"
+#include "TestFiles.h"
+
+using namespace TestFiles;
+
+namespace {
+
+class CFolderEnvironment : public CSystemControllerEnvironment {
+public:
+    std::wstring ProgramFolder() override { return L"P:\\"; }
+};
+
+const wchar_t kImage[] = L"P:\\MakeWinPEISO\\winpe_x86\\ISO\\sources\\boot.wim";
+
+std::wstring OwnFileName()
+{
+    wchar_t wsz[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, wsz, MAX_PATH);
+    return wcsrchr(wsz, L'\\') + 1;
+}
+
+bool SetWriteTime(const std::wstring& path, WORD year)
+{
+    SYSTEMTIME st{year, 1, 0, 1, 12, 0, 0, 0};
+    FILETIME ft;
+    SystemTimeToFileTime(&st, &ft);
+    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BOOL ok = SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+    return ok != FALSE;
+}
+
+class SBRMgrObjectTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(ClearDrive(L'P')); }
+    CFolderEnvironment m_env;
+};
+
+TEST_F(SBRMgrObjectTest, InitNeedsTheSettingsFile)
+{
+    {
+        CSBRMgr mgr(&m_env);
+        EXPECT_EQ(NV_E_FILE_NOT_EXIST, mgr.Init()) << "no MD.ini";
+    }
+    ASSERT_TRUE(WriteBytes(L"P:\\MD.ini", "[SystemRecovery]\r\nLargeSSDThreshold=64\r\n"));
+    CSBRMgr mgr(&m_env);
+    EXPECT_EQ(S_OK, mgr.Init());
+    EXPECT_EQ(64u, mgr.GetMDConfig().m_ullLargeSSDThreshold);
+    EXPECT_STREQ(L"P:\\", mgr.GetProgramFolder());
+    // Wine has no WIM filter service: both start attempts fail, Init does not.
+    EXPECT_FALSE(mgr.WimFltrStarted());
+    EXPECT_STREQ(L"P:\\MakeWinPEISO\\winpe_x86\\ISO", CSBRMgr::GetWinPEISOPath());
+}
+
+TEST_F(SBRMgrObjectTest, DeletingMissingServicesSucceeds)
+{
+    EXPECT_TRUE(DeleteWimFltrService());
+    EXPECT_TRUE(DeleteQsvdService());
+}
+
+TEST_F(SBRMgrObjectTest, WinPEImageAge)
+{
+    ASSERT_TRUE(WriteBytes(L"P:\\MD.ini", "[SystemRecovery]\r\nLargeSSDThreshold=64\r\n"));
+    CSBRMgr mgr(&m_env);
+    ASSERT_EQ(S_OK, mgr.Init());
+    EXPECT_EQ(NV_E_INVALID_ARG, CSBRMgr::IsWinPEISOOutdated(nullptr));
+
+    BOOL bOutdated = FALSE;
+    EXPECT_EQ(S_OK, CSBRMgr::IsWinPEISOOutdated(&bOutdated));
+    EXPECT_TRUE(bOutdated) << "no image yet";
+
+    ASSERT_EQ(S_OK, NvCreateDirectoryW(L"P:\\MakeWinPEISO\\winpe_x86\\ISO\\sources"));
+    ASSERT_TRUE(WriteBytes(kImage, "image"));
+    const std::wstring program = L"P:\\" + OwnFileName();
+    EXPECT_EQ(NV_E_FILE_IO, CSBRMgr::IsWinPEISOOutdated(&bOutdated)) << "program file missing";
+
+    ASSERT_TRUE(WriteBytes(program, "program"));
+    struct {
+        WORD imageYear, programYear;
+        BOOL outdated;
+    } cases[] = {{2010, 2009, FALSE}, {2009, 2010, TRUE}, {2010, 2010, FALSE}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(SetWriteTime(kImage, c.imageYear));
+        ASSERT_TRUE(SetWriteTime(program, c.programYear));
+        bOutdated = 7;
+        EXPECT_EQ(S_OK, CSBRMgr::IsWinPEISOOutdated(&bOutdated)) << c.imageYear << "/" << c.programYear;
+        EXPECT_EQ(c.outdated, bOutdated) << "image " << c.imageYear << ", program " << c.programYear;
+    }
+}
+
+} // namespace
