@@ -122,3 +122,27 @@ TEST_F(WimMgrFaultTest, MergeWithoutTheLibrary)
     pMgr->Release();
     EXPECT_TRUE(TestFiles::Exists(L"U:\\preload\\X.DAT")) << "the piece is kept";
 }
+
+// Opening again replaces a handle; the one it replaces is closed, not lost.
+TEST_F(WimMgrFaultTest, ReopeningClosesTheReplacedHandle)
+{
+    m_pfnScript(FAKE_NONE);
+    struct {
+        const char* name;
+        std::function<HRESULT(CWimMgr*)> step;
+        LONG open;
+    } steps[] = {
+        {"open the WIM file", [](CWimMgr* m) { return m->OpenWimImageReadOnly(); }, 1},
+        {"load the image", [](CWimMgr* m) { return m->OpenImage(1); }, 2},
+        {"open the WIM file again", [](CWimMgr* m) { return m->OpenWimImageReadOnly(); }, 2},
+        {"load the image again", [](CWimMgr* m) { return m->OpenImage(1); }, 2},
+        {"clean up", [](CWimMgr* m) { return m->CleanUpHandles(); }, 0},
+    };
+    CWimMgr* pMgr = new CWimMgr(nullptr);
+    ASSERT_EQ(S_OK, pMgr->SetWimImagePath(L"U:\\preload\\base.swm"));
+    for (const auto& s : steps) {
+        EXPECT_EQ(S_OK, s.step(pMgr)) << s.name;
+        EXPECT_EQ(s.open, State().openHandles) << s.name;
+    }
+    pMgr->Release();
+}
