@@ -6,11 +6,11 @@ set -euo pipefail
 export SUITE_RIG_NAME=.run
 source "$(dirname "$0")/rig.sh"
 
-profile=desktop-win7
+profile=desktop-w7
 shot=$SUITE_BUILD/mendora.png
 while [ $# -gt 0 ]; do
   case $1 in
-    --pe) profile=desktop-win7-pe ;;
+    --pe) profile=desktop-w7-pe ;;
     --screenshot) shot=$2; shift ;;
     *) echo "usage: $0 [--pe] [--screenshot FILE]" >&2; exit 2 ;;
   esac
@@ -19,11 +19,9 @@ done
 
 "$suite_root/scripts/build.sh"
 rig_new_prefix
-if [ -x "$suite_root/sim/simpc" ]; then
-  "$suite_root/sim/simpc" layout "$profile"
-elif [ "$profile" != desktop-win7 ]; then
-  echo "run: the simulated PC is not built yet; starting on Wine's plain drives" >&2
-fi
+# The PC's drives, registry values and stand-ins go into this run's prefix.
+"$suite_root/sim/simpc" layout "$profile" "$SUITE_RIG/pc" --prefix "$WINEPREFIX" --build "$SUITE_BUILD" >/dev/null
+export SIMPC_ROOT=$SUITE_RIG/pc
 
 exe=$(rig_windows_path "$SUITE_BUILD/win64/bin/Mendora.exe")
 if [ -n "${DISPLAY:-}" ]; then
