@@ -107,8 +107,9 @@ BOOL CWinThread::PreTranslateMessage(MSG* pMsg) {
 }
 
 BOOL CWinThread::PumpMessage() {
-    if (!::GetMessageW(&m_msgCur, nullptr, 0, 0)) return FALSE;
+    BOOL got = ::GetMessageW(&m_msgCur, nullptr, 0, 0);
     AfxGetThreadState()->m_msgCur = m_msgCur;
+    if (!got) return FALSE;
     if (m_msgCur.message != WM_KICKIDLE && !PreTranslateMessage(&m_msgCur)) {
         ::TranslateMessage(&m_msgCur);
         ::DispatchMessageW(&m_msgCur);
@@ -140,7 +141,9 @@ int CWinThread::Run() {
     }
 }
 
+// The exit code a WM_QUIT carried, from this loop or a modal one.
 int CWinThread::ExitInstance() {
+    if (m_msgCur.message == WM_QUIT) return (int)m_msgCur.wParam;
     const MSG& m = AfxGetThreadState()->m_msgCur;
     return m.message == WM_QUIT ? (int)m.wParam : 0;
 }

@@ -271,3 +271,38 @@ TEST(Files, TextLinesAndMissingFiles) {
 }
 
 } // namespace
+
+namespace {
+
+DWORD RunProbe(const wchar_t* args) {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    CString exe(path);
+    exe = exe.Left(exe.ReverseFind(L'\\')) + L"\\MfcAppProbe.exe";
+    CString cmd;
+    cmd.Format(L"\"%s\" %s", (LPCWSTR)exe, args);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(exe, cmd.GetBuffer(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return (DWORD)-2;
+    cmd.ReleaseBuffer();
+    DWORD code = (DWORD)-3;
+    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+TEST(EntryPoint, ExitCodeComesFromExitInstance) {
+    struct Case {
+        const wchar_t* args;
+        DWORD code;
+    } cases[] = {
+        {L"refuse 7", 7},  // InitInstance FALSE: ExitInstance's value
+        {L"refuse 1", 1},
+        {L"run 5", 5},     // the loop ends on WM_QUIT; the main window pointer was cleared
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.code, RunProbe(c.args)) << CStringA(c.args).GetString();
+}
+
+} // namespace
