@@ -20,4 +20,11 @@ esac
 if [ -n "${SUITE_SIMPC:-}" ]; then
   exec "$suite_root/sim/simpc" run-test "$SUITE_SIMPC" -- "$exe" "$@"
 fi
-exec wine "$(rig_windows_path "$exe")" "$@"
+# The letters go again afterwards: a test may rely on a letter being absent.
+set +e
+wine "$(rig_windows_path "$exe")" "$@"
+rc=$?
+for letter in ${SUITE_DRIVES:-}; do
+  rm -f "$WINEPREFIX/dosdevices/${letter,,}:"
+done
+exit $rc
