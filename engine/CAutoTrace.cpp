@@ -50,8 +50,7 @@ CAutoTrace::~CAutoTrace()
 void CAutoTrace::PrintV(const wchar_t* format, va_list args)
 {
     wchar_t wszText[kTextChars];
-    _vsnwprintf(wszText, kTextChars - 1, format, args);
-    wszText[kTextChars - 1] = L'\0';
+    FormatBoundedV(wszText, format, args);
     wchar_t wszLine[kLineChars];
     wsprintfW(wszLine, L"%s::%s %s", m_wszClassName, m_wszMethodName, wszText);
     EmitWithLineFeed(wszLine);
@@ -71,9 +70,8 @@ void CAutoTrace::PrintTagged(const wchar_t* format, ...)
     wchar_t wszText[kTextChars];
     va_list args;
     va_start(args, format);
-    _vsnwprintf(wszText, kTextChars - 1, format, args);
+    FormatBoundedV(wszText, format, args);
     va_end(args);
-    wszText[kTextChars - 1] = L'\0';
     wchar_t wszLine[kLineChars];
     wsprintfW(wszLine, L"[SBR] %s", wszText);
     EmitWithLineFeed(wszLine);
@@ -85,8 +83,7 @@ void DebugPrint(const wchar_t* format, ...)
     wchar_t wszLine[kLineChars];
     va_list args;
     va_start(args, format);
-    _vsnwprintf(wszLine, kLineChars - 1, format, args);
+    FormatBoundedV(wszLine, format, args);
     va_end(args);
-    wszLine[kLineChars - 1] = L'\0';
     Emit(wszLine);
 }

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <cstdarg>
+#include <cstdio>
+
 class CAutoTrace {
 public:
     CAutoTrace(const wchar_t* className, const wchar_t* methodName, const void* object);
@@ -26,3 +29,12 @@ private:
 
 // A line without a scope; callers end their formats with "\n" where wanted.
 void DebugPrint(const wchar_t* format, ...);
+
+// printf into a fixed buffer of cch characters: longer text is cut, the
+// result is always terminated.
+template <size_t cch>
+void FormatBoundedV(wchar_t (&wszOut)[cch], const wchar_t* format, va_list args)
+{
+    _vsnwprintf(wszOut, cch - 1, format, args);
+    wszOut[cch - 1] = L'\0';
+}

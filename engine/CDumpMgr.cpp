@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "CAutoTrace.h"
 #include "NvFileUtil.h"
 
 // Built after the application object, before anything that traces.
@@ -29,9 +30,8 @@ void Diag(const wchar_t* pwszFormat, ...)
     wchar_t wszText[MAX_PATH];
     va_list args;
     va_start(args, pwszFormat);
-    _vsnwprintf(wszText, MAX_PATH - 1, pwszFormat, args);
+    FormatBoundedV(wszText, pwszFormat, args);
     va_end(args);
-    wszText[MAX_PATH - 1] = L'\0';
     OutputDebugStringW(wszText);
 }
 
