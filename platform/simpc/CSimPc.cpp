@@ -1,5 +1,7 @@
 #include "CSimPc.h"
 
+#include "SimPcText.h"
+
 #include "CSimPcFile.h"
 #include "CSimPcLock.h"
 
@@ -32,6 +34,8 @@ private:
 
 namespace {
 
+using SimPcText::Narrow;
+
 struct HandleCloser {
     void operator()(HANDLE h) const
     {
@@ -46,16 +50,6 @@ UniqueHandle OpenFile(const std::wstring& path, DWORD access, DWORD disposition)
     HANDLE h = CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
-}
-
-std::string Narrow(const std::wstring& w)
-{
-    if (w.empty())
-        return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), nullptr, 0, nullptr, nullptr);
-    std::string s(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), &s[0], n, nullptr, nullptr);
-    return s;
 }
 
 HRESULT LastError()

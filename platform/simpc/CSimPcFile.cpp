@@ -1,28 +1,13 @@
 #include "CSimPcFile.h"
 
+#include "SimPcText.h"
+
 #include <sstream>
 
 namespace {
 
-std::wstring Widen(const std::string& s)
-{
-    if (s.empty())
-        return std::wstring();
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0);
-    std::wstring w(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), &w[0], n);
-    return w;
-}
-
-std::string Narrow(const std::wstring& w)
-{
-    if (w.empty())
-        return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), nullptr, 0, nullptr, nullptr);
-    std::string s(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), &s[0], n, nullptr, nullptr);
-    return s;
-}
+using SimPcText::Narrow;
+using SimPcText::Widen;
 
 std::wstring Trim(const std::wstring& s)
 {

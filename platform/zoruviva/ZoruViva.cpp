@@ -3,26 +3,19 @@
 #define ZORUVIVA_BUILD
 #include "ZoruViva.h"
 
+#include "SimPcText.h"
+
 #include "CSimPc.h"
 
 #include <string>
 
 namespace {
 
+using SimPcText::Format;
+
 const wchar_t* Who()
 {
     return sizeof(void*) == 8 ? L"ZoruViva.dll/64" : L"ZoruViva.dll/32";
-}
-
-std::wstring Format(const wchar_t* format, ...)
-{
-    wchar_t buf[1024];
-    va_list args;
-    va_start(args, format);
-    _vsnwprintf(buf, ARRAYSIZE(buf) - 1, format, args);
-    va_end(args);
-    buf[ARRAYSIZE(buf) - 1] = 0;
-    return buf;
 }
 
 int ToCode(HRESULT hr)

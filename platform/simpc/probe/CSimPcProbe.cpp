@@ -1,5 +1,7 @@
 #include "CSimPcProbe.h"
 
+#include "SimPcText.h"
+
 #include "CSimPc.h"
 #include "ZoruViva.h"
 
@@ -8,16 +10,7 @@
 
 namespace {
 
-std::wstring Format(const wchar_t* format, ...)
-{
-    wchar_t buf[512];
-    va_list args;
-    va_start(args, format);
-    _vsnwprintf(buf, ARRAYSIZE(buf) - 1, format, args);
-    va_end(args);
-    buf[ARRAYSIZE(buf) - 1] = 0;
-    return buf;
-}
+using SimPcText::Format;
 
 std::wstring Letter(wchar_t c)
 {
