@@ -313,7 +313,9 @@ BOOL IsUnderWinPE()
 
 BOOL NvIsProcessRunning(const wchar_t* pwszExeName)
 {
-    if (pwszExeName == nullptr)
+    // A process still being set up shows an empty name: a blank name must
+    // not match it.
+    if (pwszExeName == nullptr || pwszExeName[0] == L'\0')
         return FALSE;
     CAutoHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot.IsValid()) {

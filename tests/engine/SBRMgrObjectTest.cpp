@@ -71,6 +71,45 @@ TEST_F(SBRMgrObjectTest, DeletingMissingServicesSucceeds)
     EXPECT_TRUE(DeleteQsvdService());
 }
 
+// A WIM filter service that can run: the first pass starts it, a later
+// controller finds it running; deleting it removes it.
+TEST_F(SBRMgrObjectTest, WimFilterServiceStartedOrRunning)
+{
+    ASSERT_TRUE(WriteBytes(L"P:\\MD.ini", "[SystemRecovery]\r\nLargeSSDThreshold=64\r\n"));
+    wchar_t wszService[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, wszService, MAX_PATH);
+    wcscpy(wcsrchr(wszService, L'\\') + 1, L"FakeWimFltrService.exe");
+    SC_HANDLE hManager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    ASSERT_NE(nullptr, hManager);
+    SC_HANDLE hService = CreateServiceW(hManager, L"WimFltr", L"WimFltr", SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                        SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, wszService, nullptr, nullptr,
+                                        nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, hService) << GetLastError();
+
+    {
+        CSBRMgr mgr(&m_env);
+        EXPECT_EQ(S_OK, mgr.Init());
+        EXPECT_TRUE(mgr.WimFltrStarted()) << "started by the first pass";
+    }
+    {
+        CSBRMgr mgr(&m_env);
+        EXPECT_EQ(S_OK, mgr.Init());
+        EXPECT_TRUE(mgr.WimFltrStarted()) << "already running";
+    }
+
+    SERVICE_STATUS status{};
+    ControlService(hService, SERVICE_CONTROL_STOP, &status);
+    for (int i = 0; i < 50 && QueryServiceStatus(hService, &status) && status.dwCurrentState != SERVICE_STOPPED; ++i)
+        Sleep(100);
+    CloseServiceHandle(hService);
+    EXPECT_TRUE(DeleteWimFltrService());
+    hService = OpenServiceW(hManager, L"WimFltr", SERVICE_QUERY_STATUS);
+    EXPECT_EQ(nullptr, hService) << "the service is gone";
+    if (hService)
+        CloseServiceHandle(hService);
+    CloseServiceHandle(hManager);
+}
+
 TEST_F(SBRMgrObjectTest, WinPEImageAge)
 {
     ASSERT_TRUE(WriteBytes(L"P:\\MD.ini", "[SystemRecovery]\r\nLargeSSDThreshold=64\r\n"));
