@@ -259,7 +259,6 @@ public:
 
 private:
     friend class CAutoLockDrv;
-    struct DiscInfoThreadArg;
 
     // Disks.
     BOOL IsRemovable(DWORD dwDisk);
@@ -270,7 +269,6 @@ private:
     // Optical drives: every select-then-ask sequence runs under m_csBurn.
     HRESULT EnsureBurnMgmt();
     HRESULT RefreshDriveCount();
-    wchar_t BootDriveLetterIfReady(const wchar_t* pwszTraceClass);
     BOOL UCRDMarksPresent(wchar_t wcDrvLet);
     BOOL DiscLabelMatchesWaitedDisc();
     void RejectDisc();
