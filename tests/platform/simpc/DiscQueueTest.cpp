@@ -2,10 +2,13 @@
 // holds disc 1 ("Recovery12"), disc 2 ("Recovery22") waits in the queue.
 #include "CSimPc.h"
 #include "DiskMgmt.h"
+#include "ToolRunner.h"
 
 #include <gtest/gtest.h>
 
 namespace {
+
+using ToolRunner::State;
 
 class DiscQueue : public ::testing::Test {
 protected:
@@ -35,15 +38,6 @@ protected:
 bool Exists(const wchar_t* path)
 {
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-SimPcState State()
-{
-    CSimPc pc(L"test");
-    SimPcState state;
-    EXPECT_TRUE(pc.Open());
-    EXPECT_EQ(S_OK, pc.Read(state));
-    return state;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "CDriveLayout.h"
 #include "CSimPc.h"
+#include "ToolRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -14,31 +15,8 @@ namespace {
 constexpr ULONGLONG GiB = 1ULL << 30;
 constexpr ULONGLONG MiB = 1ULL << 20;
 
-std::string Journal()
-{
-    CSimPc pc(L"test");
-    EXPECT_TRUE(pc.Open());
-    HANDLE h = CreateFileW((pc.Root() + L"\\journal.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    std::string text;
-    if (h == INVALID_HANDLE_VALUE)
-        return text;
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got)
-        text.append(buf, got);
-    CloseHandle(h);
-    return text;
-}
-
-SimPcState State()
-{
-    CSimPc pc(L"test");
-    SimPcState state;
-    EXPECT_TRUE(pc.Open());
-    EXPECT_EQ(S_OK, pc.Read(state));
-    return state;
-}
+using ToolRunner::Journal;
+using ToolRunner::State;
 
 bool Exists(const wchar_t* path)
 {
