@@ -22,17 +22,25 @@ have_all_packages() {
   done
 }
 
+have_sources() {
+  grep -qs '^Types:.*deb-src' /etc/apt/sources.list.d/*.sources && return 0
+  grep -qs '^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list
+}
+
+# libpng's source comes through apt: add source entries beside the binary ones.
 enable_sources() {
   local f=/etc/apt/sources.list.d/debian.sources
-  if [ -f "$f" ] && ! grep -q 'deb-src' "$f"; then
+  if [ -f "$f" ]; then
     $SUDO sed -i 's/^Types: deb$/Types: deb deb-src/' "$f"
+  elif [ -f /etc/apt/sources.list ]; then
+    grep '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' | $SUDO tee -a /etc/apt/sources.list >/dev/null
   fi
 }
 
 install_packages() {
-  have_all_packages && grep -qs 'deb-src' /etc/apt/sources.list.d/debian.sources && return 0
+  have_all_packages && have_sources && return 0
   $SUDO dpkg --add-architecture i386
-  enable_sources
+  have_sources || enable_sources
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
 }

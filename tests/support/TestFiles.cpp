@@ -49,6 +49,9 @@ bool DeleteTree(const std::wstring& path)
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(attrs & FILE_ATTRIBUTE_DIRECTORY))
         return DeleteFileW(path.c_str()) != FALSE;
+    // A folder link goes by itself: what it points at is not ours to delete.
+    if (attrs & FILE_ATTRIBUTE_REPARSE_POINT)
+        return RemoveDirectoryW(path.c_str()) != FALSE;
     for (const auto& entry : List(path))
         DeleteTree(Join(path, entry.first));
     return RemoveDirectoryW(path.c_str()) != FALSE;

@@ -10,7 +10,8 @@ namespace TestFiles {
 std::wstring DriveRoot(wchar_t wcLetter);
 // Empties a declared drive, so each case starts from a clean folder.
 bool ClearDrive(wchar_t wcLetter);
-// Deletes a folder and all below it; true when it is gone.
+// Deletes a folder and all below it, never through a folder link; true
+// when it is gone.
 bool DeleteTree(const std::wstring& path);
 
 bool Exists(const std::wstring& path);
