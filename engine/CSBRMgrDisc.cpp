@@ -145,20 +145,14 @@ wchar_t CSBRMgr::GetSSRDDrvLet()
 BOOL CSBRMgr::UCRDMarksPresent(wchar_t wcDrvLet)
 {
     CAutoTrace trace(L"CSBRMgr", L"UCRDMarksPresent", this);
+    const bool bDesktop = m_enZQVendor == ZQ_VENDOR_DOZ;
     wchar_t wszPath[MAX_PATH];
-    if (m_enZQVendor == ZQ_VENDOR_DOZ) {
-        FormatPath(wszPath, L"%c:\\%s", wcDrvLet, kUCRDDesktopMark);
-        wchar_t wszDebug[MAX_PATH + 64];
-        _snwprintf(wszDebug, _countof(wszDebug) - 1, L"CSBRMgr::GetUCRDDrvLet() - dOZ check %s", wszPath);
-        wszDebug[_countof(wszDebug) - 1] = 0;
-        OutputDebugStringW(wszDebug);
-    } else {
-        FormatPath(wszPath, L"%c:\\%s", wcDrvLet, kUCRDNotebookMark);
-        wchar_t wszDebug[MAX_PATH + 64];
-        _snwprintf(wszDebug, _countof(wszDebug) - 1, L"CSBRMgr::GetUCRDDrvLet() - cNB check %s", wszPath);
-        wszDebug[_countof(wszDebug) - 1] = 0;
-        OutputDebugStringW(wszDebug);
-    }
+    FormatPath(wszPath, L"%c:\\%s", wcDrvLet, bDesktop ? kUCRDDesktopMark : kUCRDNotebookMark);
+    wchar_t wszDebug[MAX_PATH + 64];
+    _snwprintf(wszDebug, _countof(wszDebug) - 1, L"CSBRMgr::GetUCRDDrvLet() - %s check %s", bDesktop ? L"dOZ" : L"cNB",
+               wszPath);
+    wszDebug[_countof(wszDebug) - 1] = 0;
+    OutputDebugStringW(wszDebug);
     if (!PathExists(wszPath)) {
         trace.Print(L"%s not exist.", wszPath);
         return FALSE;
