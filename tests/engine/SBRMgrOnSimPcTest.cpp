@@ -8,7 +8,9 @@
 #include <future>
 #include <string>
 
+#include "CAutoLockDrv.h"
 #include "CSBRMgr.h"
+#include "CSimPc.h"
 #include "NvErrorCode.h"
 
 namespace {
@@ -218,6 +220,26 @@ TEST_F(SBRMgrOnSimPc, UserDiscSetInOrder)
     EXPECT_EQ(S_OK, wait.get());
     EXPECT_EQ(L"Recovery22", m_env.VolumeLabel(L'E'));
     EXPECT_EQ(static_cast<DWORD>(OS_WAIT_DISC), CSBRMgr::m_enZQStatus.load()) << "the first disc was refused";
+}
+
+// The tray lock as the simulated PC records it.
+bool TrayLocked()
+{
+    CSimPc pc(L"test");
+    SimPcState state;
+    return pc.Open() && SUCCEEDED(pc.Read(state)) && !state.opticals.empty() && state.opticals[0].locked;
+}
+
+TEST_F(SBRMgrOnSimPc, TrayLockedForTheScope)
+{
+    const bool bDisc = m_pRow->disc != RDT_UNKNOWN;
+    {
+        CAutoLockDrv lock(m_pMgr.get());
+        // Only a drive holding a disc is locked.
+        EXPECT_EQ(bDisc, lock.IsLocked() != FALSE) << m_pRow->profile;
+        EXPECT_EQ(bDisc, TrayLocked()) << m_pRow->profile;
+    }
+    EXPECT_FALSE(TrayLocked()) << m_pRow->profile << ": unlocked when the scope ends";
 }
 
 TEST_F(SBRMgrOnSimPc, DiscWaitEndsOnAbort)
