@@ -14,6 +14,7 @@
 
 #include "IControllerEnvironment.h"
 #include "MDConfig.h"
+#include "ZQPlatformVendor.h"
 #ifndef RV_DISCORA
 #include "CRecoverySetInfo.h"
 #endif
@@ -26,11 +27,6 @@ class ZQUCRDWimInfo;
 const DWORD INVALID_INDEX = static_cast<DWORD>(-1);
 const DWORD INVALID_CDROM_INDEX = static_cast<DWORD>(-1);
 
-// Platform (m_dwZQOSVer) and vendor (m_enZQVendor) codes.
-const DWORD ZQ_OS_VISTA = 2;
-const DWORD ZQ_OS_WIN7 = 4;
-const DWORD ZQ_VENDOR_DOZ = 2; // desktop
-const DWORD ZQ_VENDOR_CNB = 4; // notebook
 
 enum OperationStatus : DWORD {
     OS_NONE = 0,

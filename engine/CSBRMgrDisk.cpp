@@ -183,7 +183,7 @@ DWORD CSBRMgr::GetUPPartIndex()
 {
     CAutoTrace trace(L"CSBRMgr", L"GetUPPartIndex", this);
     DWORD dw;
-    if (m_dwZQOSVer == ZQ_OS_VISTA) {
+    if (m_dwZQOSVer == ZQ_PLATFORM_VISTA) {
         dw = 1;
     } else if (m_enZQVendor != ZQ_VENDOR_CNB) {
         dw = 2;
@@ -205,7 +205,7 @@ DWORD CSBRMgr::GetSPPartIndex()
 {
     CAutoTrace trace(L"CSBRMgr", L"GetSPPartIndex", this);
     DWORD dw;
-    if (m_dwZQOSVer == ZQ_OS_VISTA) {
+    if (m_dwZQOSVer == ZQ_PLATFORM_VISTA) {
         dw = GetUPPartIndex();
     } else if (m_enZQVendor != ZQ_VENDOR_CNB) {
         dw = 1;
@@ -221,7 +221,7 @@ DWORD CSBRMgr::GetRPTOOLPartIndex()
 {
     CAutoTrace trace(L"CSBRMgr", L"GetRPTOOLPartIndex", this);
     DWORD dw;
-    if (m_dwZQOSVer == ZQ_OS_VISTA) {
+    if (m_dwZQOSVer == ZQ_PLATFORM_VISTA) {
         dw = 2;
     } else if (m_enZQVendor != ZQ_VENDOR_CNB) {
         dw = 3;
@@ -282,7 +282,7 @@ DWORD CSBRMgr::Win7NotebookRPDATAPartIndex()
 
 DWORD CSBRMgr::GetRPDATAPartIndex()
 {
-    if (m_dwZQOSVer == ZQ_OS_WIN7 && m_enZQVendor == ZQ_VENDOR_CNB)
+    if (m_dwZQOSVer == ZQ_PLATFORM_WIN7 && m_enZQVendor == ZQ_VENDOR_CNB)
         return Win7NotebookRPDATAPartIndex();
     CAutoTrace trace(L"CSBRMgr", L"GetRPDATAPartIndex", this);
     DWORD dw = GetRPTOOLPartIndex();
@@ -294,7 +294,7 @@ DWORD CSBRMgr::GetDATAPartIndex()
 {
     CAutoTrace trace(L"CSBRMgr", L"GetDATAPartIndex", this);
     DWORD dw;
-    if (m_dwZQOSVer == ZQ_OS_VISTA)
+    if (m_dwZQOSVer == ZQ_PLATFORM_VISTA)
         dw = INVALID_INDEX;
     else
         dw = IsOneSSDOnly() ? INVALID_INDEX : 1;

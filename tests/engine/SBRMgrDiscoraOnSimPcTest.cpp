@@ -50,7 +50,7 @@ TEST(SBRMgrDiscoraOnSimPc, DisksLettersAndDrives)
     CPcEnvironment env;
     CSBRMgr mgr(&env);
     ASSERT_EQ(S_OK, mgr.Init());
-    mgr.SetZQOSVer(ZQ_OS_WIN7);
+    mgr.SetZQOSVer(ZQ_PLATFORM_WIN7);
     mgr.SetZQVendor(e.vendor);
     ASSERT_EQ(S_OK, mgr.InitDisk());
     EXPECT_EQ(e.up, mgr.GetUPPartIndex()) << e.profile;

@@ -12,6 +12,7 @@
 #include "CSBRMgr.h"
 #include "CSimPc.h"
 #include "NvErrorCode.h"
+#include "ZQSimKey.h"
 
 namespace {
 
@@ -62,25 +63,25 @@ struct Expected {
 };
 
 const Expected kPcs[] = {
-    {"desktop-w7", ZQ_OS_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
+    {"desktop-w7", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
      MiB, 200 * GiB - 201 * MiB},
-    {"desktop-w7-pe", ZQ_OS_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
+    {"desktop-w7-pe", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
      MiB, 200 * GiB - 201 * MiB},
-    {"notebook-w7", ZQ_OS_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
+    {"notebook-w7", ZQ_PLATFORM_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
      10 * GiB - MiB, 40 * GiB - MiB},
-    {"notebook-w7-pe", ZQ_OS_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
+    {"notebook-w7-pe", ZQ_PLATFORM_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
      10 * GiB - MiB, 40 * GiB - MiB},
-    {"notebook-w7-ssd-hdd-pe", ZQ_OS_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'G', TRUE, TRUE, TRUE, RDT_UNKNOWN,
+    {"notebook-w7-ssd-hdd-pe", ZQ_PLATFORM_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'G', TRUE, TRUE, TRUE, RDT_UNKNOWN,
      S_OK, 40 * GiB - MiB, 100 * GiB - MiB},
-    {"notebook-w7-ssd-usb-hdd-pe", ZQ_OS_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'G', TRUE, TRUE, TRUE,
+    {"notebook-w7-ssd-usb-hdd-pe", ZQ_PLATFORM_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'G', TRUE, TRUE, TRUE,
      RDT_UNKNOWN, S_OK, 40 * GiB - MiB, 100 * GiB - MiB},
-    {"pe-factory-disc", ZQ_OS_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, 0, 0, 0, 0, FALSE, FALSE, FALSE, RDT_SSRD, NV_E_FILE_NOT_EXIST,
+    {"pe-factory-disc", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, 0, 0, 0, 0, FALSE, FALSE, FALSE, RDT_SSRD, NV_E_FILE_NOT_EXIST,
      0, 0},
-    {"pe-user-discs", ZQ_OS_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UCRD, S_OK, MiB,
+    {"pe-user-discs", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UCRD, S_OK, MiB,
      200 * GiB - 201 * MiB},
-    {"desktop-vista", ZQ_OS_VISTA, ZQ_VENDOR_DOZ, 1, 1, 2, 2, NONE, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN,
+    {"desktop-vista", ZQ_PLATFORM_VISTA, ZQ_VENDOR_DOZ, 1, 1, 2, 2, NONE, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN,
      S_OK, 5 * GiB - MiB, 20 * GiB - MiB},
-    {"desktop-w7-no-rp", ZQ_OS_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'C', 0, 0, 0, FALSE, FALSE, FALSE, RDT_UNKNOWN,
+    {"desktop-w7-no-rp", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'C', 0, 0, 0, FALSE, FALSE, FALSE, RDT_UNKNOWN,
      S_OK, 200 * GiB - 201 * MiB, 200 * GiB - 201 * MiB},
 };
 
@@ -142,6 +143,17 @@ TEST_F(SBRMgrOnSimPc, PartitionsLettersAndHealth)
     EXPECT_EQ(e.rpLet != 0, mgr.RecoveryPartitionIsExist()) << e.profile;
     EXPECT_EQ(e.healthy, mgr.RecoveryPartitionIsHealthy()) << e.profile;
     EXPECT_EQ(0u, mgr.ZQGetUPDiskIndex()) << e.profile;
+}
+
+// Without "ZQ.sim" the vendor is desktop and the platform follows the
+// running system; Windows PE counts as Windows 7.
+TEST_F(SBRMgrOnSimPc, PlatformWithoutSettingsFile)
+{
+    ZQPlatform enPlatform = static_cast<ZQPlatform>(0);
+    ZQVendor enVendor = static_cast<ZQVendor>(0);
+    EXPECT_EQ(S_OK, LoadZQSimSettings(m_env.ProgramFolder().c_str(), &enPlatform, &enVendor));
+    EXPECT_EQ(static_cast<ZQPlatform>(m_pRow->platform), enPlatform) << m_pRow->profile;
+    EXPECT_EQ(ZQ_VENDOR_DOZ, enVendor) << m_pRow->profile;
 }
 
 TEST_F(SBRMgrOnSimPc, SolidStateAndFreeSpace)
