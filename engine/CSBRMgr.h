@@ -260,6 +260,7 @@ private:
     BOOL IsRemovable(DWORD dwDisk);
     BOOL MainDiskLetter(DWORD dwPartition, wchar_t* pwcDrvLet);
     BOOL IsFixedDrive(wchar_t wcDrvLet);
+    // A file or folder in the drive's root (the name may hold sub-folders).
     BOOL RootFileExists(wchar_t wcDrvLet, const wchar_t* pwszName);
     DWORD Win7NotebookRPDATAPartIndex();
     // Optical drives: every select-then-ask sequence runs under m_csBurn.

@@ -34,13 +34,6 @@ private:
     CRITICAL_SECTION* m_pcs;
 };
 
-#ifndef RV_DISCORA
-bool PathExists(const wchar_t* pwszPath)
-{
-    return GetFileAttributesW(pwszPath) != INVALID_FILE_ATTRIBUTES;
-}
-#endif
-
 } // namespace
 
 HRESULT CSBRMgr::EnsureBurnMgmt()
@@ -134,7 +127,7 @@ wchar_t CSBRMgr::GetSSRDDrvLet()
     }
     wchar_t wszPath[MAX_PATH];
     FormatPath(wszPath, L"%c:\\%s", wcDrvLet, kSSRDMark);
-    if (PathExists(wszPath)) {
+    if (RootFileExists(wcDrvLet, kSSRDMark)) {
         trace.Print(L"PathFileExists - %s", wszPath);
         m_wcSSRDDrvLet = wcDrvLet;
     }
@@ -146,19 +139,20 @@ BOOL CSBRMgr::UCRDMarksPresent(wchar_t wcDrvLet)
 {
     CAutoTrace trace(L"CSBRMgr", L"UCRDMarksPresent", this);
     const bool bDesktop = m_enZQVendor == ZQ_VENDOR_DOZ;
+    const wchar_t* pwszMark = bDesktop ? kUCRDDesktopMark : kUCRDNotebookMark;
     wchar_t wszPath[MAX_PATH];
-    FormatPath(wszPath, L"%c:\\%s", wcDrvLet, bDesktop ? kUCRDDesktopMark : kUCRDNotebookMark);
+    FormatPath(wszPath, L"%c:\\%s", wcDrvLet, pwszMark);
     wchar_t wszDebug[MAX_PATH + 64];
     _snwprintf(wszDebug, _countof(wszDebug) - 1, L"CSBRMgr::GetUCRDDrvLet() - %s check %s", bDesktop ? L"dOZ" : L"cNB",
                wszPath);
     wszDebug[_countof(wszDebug) - 1] = 0;
     OutputDebugStringW(wszDebug);
-    if (!PathExists(wszPath)) {
+    if (!RootFileExists(wcDrvLet, pwszMark)) {
         trace.Print(L"%s not exist.", wszPath);
         return FALSE;
     }
     FormatPath(wszPath, L"%c:\\%s", wcDrvLet, kSSRDMark);
-    if (PathExists(wszPath)) {
+    if (RootFileExists(wcDrvLet, kSSRDMark)) {
         trace.Print(L"error: %s exist.", wszPath);
         return FALSE;
     }

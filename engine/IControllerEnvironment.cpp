@@ -1,13 +1,11 @@
 #include "IControllerEnvironment.h"
 
+#include "NvSysUtil.h"
+
 std::wstring CSystemControllerEnvironment::ProgramFolder()
 {
-    wchar_t wszPath[MAX_PATH] = {};
-    DWORD cch = GetModuleFileNameW(nullptr, wszPath, MAX_PATH);
-    if (cch == 0 || cch >= MAX_PATH)
-        return std::wstring();
-    std::wstring path(wszPath, cch);
-    return path.substr(0, path.rfind(L'\\') + 1);
+    std::wstring folder;
+    return NvGetProgramFolder(folder) ? folder : std::wstring();
 }
 
 HINSTANCE CSystemControllerEnvironment::InstanceHandle()

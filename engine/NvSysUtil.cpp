@@ -377,17 +377,6 @@ HRESULT WriteScriptFile(const wchar_t* pwszPath, const wchar_t* pwszScript)
     return S_OK;
 }
 
-bool ProgramFolder(std::wstring& wstrFolder)
-{
-    wchar_t wszModule[MAX_PATH] = {};
-    DWORD dwLength = GetModuleFileNameW(nullptr, wszModule, MAX_PATH);
-    if (dwLength == 0 || dwLength >= MAX_PATH)
-        return false;
-    wstrFolder = wszModule;
-    wstrFolder.erase(wstrFolder.rfind(L'\\') + 1);
-    return true;
-}
-
 } // namespace
 
 HRESULT ExecuteDiskPart(const wchar_t* pwszScript)
@@ -395,7 +384,7 @@ HRESULT ExecuteDiskPart(const wchar_t* pwszScript)
     if (pwszScript == nullptr)
         return NV_E_INVALID_ARG;
     std::wstring wstrFolder;
-    if (!ProgramFolder(wstrFolder))
+    if (!NvGetProgramFolder(wstrFolder))
         return NV_E_FAIL;
     wchar_t wszScriptFile[MAX_PATH];
     wchar_t wszResultFile[MAX_PATH];
@@ -438,6 +427,17 @@ HRESULT ExecuteDiskPart(const wchar_t* pwszScript)
 }
 
 #endif // RV_DISCORA
+
+bool NvGetProgramFolder(std::wstring& wstrFolder)
+{
+    wchar_t wszModule[MAX_PATH] = {};
+    DWORD dwLength = GetModuleFileNameW(nullptr, wszModule, MAX_PATH);
+    if (dwLength == 0 || dwLength >= MAX_PATH)
+        return false;
+    wstrFolder = wszModule;
+    wstrFolder.erase(wstrFolder.rfind(L'\\') + 1);
+    return true;
+}
 
 BOOL NvIsWow64()
 {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // The value of NvGetOSVersion.
 enum OSVersionCode : DWORD {
     OSV_WIN32S_OR_UNKNOWN = 0,
@@ -45,6 +47,9 @@ BOOL NvIsProcessRunning(const wchar_t* pwszExeName);
 // result is not examined.
 HRESULT ExecuteDiskPart(const wchar_t* pwszScript);
 #endif
+
+// Folder of the running program file, with its trailing backslash.
+bool NvGetProgramFolder(std::wstring& wstrFolder);
 
 BOOL NvIsWow64();
 BOOL NvDisableWow64FsRedirection(PVOID* ppOldValue);

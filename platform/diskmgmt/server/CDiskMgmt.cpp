@@ -29,6 +29,15 @@ HRESULT ReadState(CSimPc& pc, SimPcState& state)
     return pc.Read(state);
 }
 
+// The description, and ERROR_INVALID_DRIVE for a disk it does not hold.
+HRESULT ReadStateForDisk(CSimPc& pc, SimPcState& state, DWORD dwDisk)
+{
+    HRESULT hr = ReadState(pc, state);
+    if (SUCCEEDED(hr) && dwDisk >= state.disks.size())
+        hr = HRESULT_FROM_WIN32(ERROR_INVALID_DRIVE);
+    return hr;
+}
+
 HRESULT FindPartition(SimPcState& state, DWORD dwDisk, DWORD dwPartition, SimPartition** pp)
 {
     if (dwDisk >= state.disks.size())
@@ -108,9 +117,7 @@ STDMETHODIMP CDiskMgmt::GetDiskInfo(DWORD dwDisk, DiskMgmtDiskInfo* pInfo)
         return E_POINTER;
     CSimPc pc(Who());
     SimPcState state;
-    HRESULT hr = ReadState(pc, state);
-    if (SUCCEEDED(hr) && dwDisk >= state.disks.size())
-        hr = HRESULT_FROM_WIN32(ERROR_INVALID_DRIVE);
+    HRESULT hr = ReadStateForDisk(pc, state, dwDisk);
     if (SUCCEEDED(hr)) {
         const SimDisk& disk = state.disks[dwDisk];
         pInfo->dwValue1 = disk.bytesPerSector;
@@ -130,9 +137,7 @@ STDMETHODIMP CDiskMgmt::GetPartitionCount(DWORD dwDisk, DWORD* pdwCount)
     *pdwCount = 0;
     CSimPc pc(Who());
     SimPcState state;
-    HRESULT hr = ReadState(pc, state);
-    if (SUCCEEDED(hr) && dwDisk >= state.disks.size())
-        hr = HRESULT_FROM_WIN32(ERROR_INVALID_DRIVE);
+    HRESULT hr = ReadStateForDisk(pc, state, dwDisk);
     if (SUCCEEDED(hr))
         *pdwCount = state.disks[dwDisk].PartitionCount();
     pc.Journal(L"GetPartitionCount(" + std::to_wstring(dwDisk) + L") -> " + Hex(hr) + L", " +

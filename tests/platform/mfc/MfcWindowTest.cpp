@@ -1,5 +1,6 @@
 // Windows, message tables, dialogs and loops of the class library.
 #include <afxcmn.h>
+#include "PumpMessages.h"
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -10,24 +11,6 @@ namespace {
 // What the handlers saw, in order.
 std::vector<std::wstring> g_log;
 void Log(const std::wstring& s) { g_log.push_back(s); }
-
-// Runs the thread's messages until done() or the time-out.
-template <typename F>
-bool PumpUntil(F done, DWORD timeoutMs = 5000) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!AfxPreTranslateMessage(&msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
-        if (GetTickCount() - start > timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return true;
-}
 
 void FlushQueue() {
     MSG msg;
@@ -444,7 +427,7 @@ TEST(ModalDialog, RunsOnAWorkerThreadWithAnOwnerOnThisThread) {
     DWORD threadId = thread->m_nThreadID;
     thread->ResumeThread();
     // This thread keeps pumping: the worker's dialog sends to its owner here.
-    EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(thread->m_hThread, 0) == WAIT_OBJECT_0; }, 10000));
+    EXPECT_TRUE(PumpMessagesUntil([&] { return WaitForSingleObject(thread->m_hThread, 0) == WAIT_OBJECT_0; }, 10000));
     delete thread;
     EXPECT_EQ(77, w.result);
     EXPECT_EQ(threadId, w.initThread) << "the dialog ran on the worker";

@@ -2,6 +2,7 @@
 // language library driven end to end.
 #include <afxwin.h>
 #include <CUiDriver.h>
+#include "PumpMessages.h"
 #include <gtest/gtest.h>
 #include <zlib.h>
 #include <atomic>
@@ -31,23 +32,6 @@ CString LanguageLibrary(const wchar_t* code) {
     CString path;
     path.Format(L"%s\\Language\\%s\\%s", (LPCWSTR)ProgramFolder(), code, name);
     return path;
-}
-
-template <typename F>
-bool Pump(F done, DWORD timeoutMs = 10000) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!AfxPreTranslateMessage(&msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
-        if (GetTickCount() - start > timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return true;
 }
 
 // Reads a PNG we wrote back: size and the RGB rows.
@@ -234,7 +218,7 @@ TEST(UiDriver, FollowsPagesAndDeliversEvents) {
         CUiDriver::PostPowerBroadcast(host.m_hWnd, PBT_APMPOWERSTATUSCHANGE);
         CUiDriver::PostKey(host.m_hWnd, 'D', true);
     });
-    EXPECT_TRUE(Pump([&] { return host.m_keys.size() >= 1 && host.m_power.size() >= 1; }));
+    EXPECT_TRUE(PumpMessagesUntil([&] { return host.m_keys.size() >= 1 && host.m_power.size() >= 1; }, 10000));
     driver.join();
     EXPECT_EQ(6003, newPage.load());
     EXPECT_EQ(std::vector<WPARAM>{PBT_APMPOWERSTATUSCHANGE}, host.m_power);
