@@ -1,0 +1,166 @@
+// Application object: the command line's tool switches and start flags.
+#include "CRevantApp.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "CAutoTrace.h"
+#include "CDumpMgr.h"
+#include "CSBRMgr.h"
+#include "NvErrorCode.h"
+#include "NvSysUtil.h"
+#include "Win32Error.h"
+
+namespace {
+const DWORD kLaunchMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_UNICODE;
+const DWORD kWaitStepMilliseconds = 100;
+}
+
+BOOL CRevantApp::ProcessCommandLine(int argc, const wchar_t* const* argv)
+{
+    CAutoTrace trace(L"CRevantApp", L"ProcessCommandLine", this);
+    if (!argv) {
+        argc = __argc;
+        argv = __wargv;
+    }
+    CommandLineChoice choice = ParseCommandLine(argc, argv);
+    switch (choice.enSwitch) {
+    case SWITCH_NONE:
+        return TRUE;
+    case SWITCH_UNINSTALL_DRIVER:
+    case SWITCH_INSTALL_DRIVER:
+    case SWITCH_UPDATE_WIM:
+    case SWITCH_CHECK_SSD:
+    case SWITCH_RE_LIVE_UPDATE:
+        return RunToolSwitch(choice.enSwitch);
+    default:
+        ApplyStartPageSwitch(choice);
+        return TRUE;
+    }
+}
+
+void CRevantApp::ApplyStartPageSwitch(const CommandLineChoice& choice)
+{
+    CAutoTrace trace(L"CRevantApp", L"ProcessCommandLine", this);
+    switch (choice.enSwitch) {
+    case SWITCH_FINISH_DLG:
+        m_bFinishDlg = TRUE;
+        LoadLangFromSSRDFlag();
+        break;
+    case SWITCH_CTO_PANIC:
+        m_bCTOPanic = TRUE;
+        LoadLangFromSSRDFlag();
+        break;
+    case SWITCH_FILE_RESTORE:
+        // Without a usable folder the restore wizard has nothing to restore from.
+        if (!choice.bRestorePathValid) {
+            trace.Print(L"FileRestore without a usable path is ignored.");
+            break;
+        }
+        m_bFileRestore = TRUE;
+        lstrcpynW(m_wszRestoreSourcePath, choice.wstrRestorePath.c_str(), MAX_PATH);
+        break;
+    case SWITCH_REINSTALL_APP: m_enSpecialPageMode = SPM_REINSTALL_APP; break;
+    case SWITCH_REINSTALL_DRIVER: m_enSpecialPageMode = SPM_REINSTALL_DRIVER; break;
+    case SWITCH_DISCORA: m_enSpecialPageMode = SPM_DISCORA; break;
+    case SWITCH_DEL_RP: m_enSpecialPageMode = SPM_DEL_RP; break;
+    case SWITCH_RECOVERY_REPORT: m_enSpecialPageMode = SPM_RECOVERY_REPORT; break;
+    default: break;
+    }
+}
+
+BOOL CRevantApp::RunToolSwitch(AppSwitch enSwitch)
+{
+    switch (enSwitch) {
+    case SWITCH_UNINSTALL_DRIVER:
+        DeleteWimFltrService();
+        DeleteQsvdService();
+        return FALSE;
+    case SWITCH_INSTALL_DRIVER:
+        return InstallDriver();
+    case SWITCH_RE_LIVE_UPDATE:
+        return RELiveUpdateSwitch();
+    default:
+        RunWithTemporaryController(enSwitch);
+        return FALSE;
+    }
+}
+
+// UpdateWIM and CheckSSD: a controller for the tool's work only.
+void CRevantApp::RunWithTemporaryController(AppSwitch enSwitch)
+{
+    CAutoTrace trace(L"CRevantApp", L"ProcessCommandLine", this);
+    m_pSBRMgr = new (std::nothrow) CSBRMgr;
+    if (!m_pSBRMgr)
+        return;
+    m_pSBRMgr->Init();
+    if (enSwitch == SWITCH_CHECK_SSD) {
+        m_pSBRMgr->InitDisk();
+        m_pSBRMgr->PrintSSDInformation();
+    } else {
+        PrepareDumpFile(m_pSBRMgr, FALSE);
+        trace.Print(L"UpdateWIM: the image tool is not built.");
+        m_nExitCode = 1;
+    }
+    DeleteSBRMgr();
+}
+
+BOOL CRevantApp::RELiveUpdateSwitch()
+{
+    CAutoTrace trace(L"CRevantApp", L"ProcessCommandLine", this);
+    m_pSBRMgr = new (std::nothrow) CSBRMgr;
+    if (!m_pSBRMgr) {
+        m_nExitCode = 1;
+        return FALSE;
+    }
+    m_pSBRMgr->Init();
+    PrepareDumpFile(m_pSBRMgr, FALSE);
+    trace.Print(L"RELiveUpdate: the image tool is not built.");
+    m_nExitCode = 1;
+    DeleteSBRMgr();
+    return FALSE;
+}
+
+BOOL CRevantApp::InstallDriver()
+{
+    CAutoTrace trace(L"CRevantApp", L"ProcessCommandLine", this);
+    {
+        CSBRMgr setup;
+        setup.Init();
+    }
+    wchar_t wszFolder[MAX_PATH] = L"";
+    DWORD cch = GetModuleFileNameW(nullptr, wszFolder, MAX_PATH);
+    if (cch == 0 || cch >= MAX_PATH || !PathRemoveFileSpecW(wszFolder)) {
+        trace.Print(L"GetModuleFileName fail. GetLastError = %lx", GetLastError());
+        return TRUE;
+    }
+    PVOID pOld = nullptr;
+    BOOL bWow64 = NvIsWow64();
+    if (bWow64 && !NvDisableWow64FsRedirection(&pOld)) {
+        trace.Print(L"NvDisableWow64FsRedirection fail.");
+        return TRUE;
+    }
+    trace.Print(L"regsvr32 /s wardell.dll");
+    SHELLEXECUTEINFOW sei = {};
+    sei.cbSize = sizeof(sei);
+    sei.fMask = kLaunchMask;
+    sei.lpFile = L"regsvr32";
+    sei.lpParameters = L"/s Wardell.dll";
+    sei.lpDirectory = wszFolder;
+    sei.nShow = SW_HIDE;
+    if (!ShellExecuteExW(&sei)) {
+        PrintWin32Error(GetLastError());
+        if (bWow64)
+            NvRevertWow64FsRedirection(pOld);
+        trace.Print(L"regsvr32 fail. hr = %lx", static_cast<unsigned long>(NV_E_FAIL));
+        return TRUE;
+    }
+    while (sei.hProcess && WaitForSingleObject(sei.hProcess, kWaitStepMilliseconds) == WAIT_TIMEOUT) {
+    }
+    if (sei.hProcess)
+        CloseHandle(sei.hProcess);
+    if (bWow64)
+        NvRevertWow64FsRedirection(pOld);
+    DetectLangAndWriteFlagFile();
+    return FALSE;
+}
