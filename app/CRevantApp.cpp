@@ -14,6 +14,7 @@
 #include "NvErrorCode.h"
 #include "NvSysUtil.h"
 #include "ProcessFunctions.h"
+#include "RunShellExe.h"
 #include "Win32Error.h"
 #include "ZQSimKey.h"
 
@@ -73,7 +74,7 @@ BOOL CRevantApp::InitInstance()
     BOOL bWinPE = IsWinPE();
     if (m_enZQVendor == ZQ_VENDOR_CNB && bWinPE) {
         trace.Print(L"run drvload.exe ...");
-        StartShellProgram(L"drvload.exe", L"X:\\Windows\\inf\\battery.inf", L"X:\\Windows\\System32", TRUE, FALSE);
+        RunShellExe(L"drvload.exe", L"X:\\Windows\\inf\\battery.inf", L"X:\\Windows\\System32", nullptr, RSE_WAIT, FALSE, nullptr);
     }
     if (bWinPE)
         SetMuiLanguage(m_strRCLang);

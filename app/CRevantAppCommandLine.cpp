@@ -1,7 +1,6 @@
 // Application object: the command line's tool switches and start flags.
 #include "CRevantApp.h"
 
-#include <shellapi.h>
 #include <shlwapi.h>
 
 #include "CAutoTrace.h"
@@ -9,12 +8,7 @@
 #include "CSBRMgr.h"
 #include "NvErrorCode.h"
 #include "NvSysUtil.h"
-#include "Win32Error.h"
-
-namespace {
-const DWORD kLaunchMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_UNICODE;
-const DWORD kWaitStepMilliseconds = 100;
-}
+#include "RunShellExe.h"
 
 BOOL CRevantApp::ProcessCommandLine(int argc, const wchar_t* const* argv)
 {
@@ -141,26 +135,13 @@ BOOL CRevantApp::InstallDriver()
         return TRUE;
     }
     trace.Print(L"regsvr32 /s wardell.dll");
-    SHELLEXECUTEINFOW sei = {};
-    sei.cbSize = sizeof(sei);
-    sei.fMask = kLaunchMask;
-    sei.lpFile = L"regsvr32";
-    sei.lpParameters = L"/s Wardell.dll";
-    sei.lpDirectory = wszFolder;
-    sei.nShow = SW_HIDE;
-    if (!ShellExecuteExW(&sei)) {
-        PrintWin32Error(GetLastError());
-        if (bWow64)
-            NvRevertWow64FsRedirection(pOld);
+    HRESULT hr = RunShellExe(L"regsvr32", L"/s Wardell.dll", wszFolder, nullptr, RSE_WAIT, FALSE, nullptr);
+    if (bWow64)
+        NvRevertWow64FsRedirection(pOld);
+    if (FAILED(hr)) {
         trace.Print(L"regsvr32 fail. hr = %lx", static_cast<unsigned long>(NV_E_FAIL));
         return TRUE;
     }
-    while (sei.hProcess && WaitForSingleObject(sei.hProcess, kWaitStepMilliseconds) == WAIT_TIMEOUT) {
-    }
-    if (sei.hProcess)
-        CloseHandle(sei.hProcess);
-    if (bWow64)
-        NvRevertWow64FsRedirection(pOld);
     DetectLangAndWriteFlagFile();
     return FALSE;
 }

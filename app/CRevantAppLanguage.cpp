@@ -15,6 +15,7 @@
 #include "NvFileUtil.h"
 #include "NvSysUtil.h"
 #include "ProcessFunctions.h"
+#include "RunShellExe.h"
 #include "StringReg.h"
 #include "Win32Error.h"
 #include "ZQPlatformVendor.h"
@@ -372,5 +373,5 @@ HRESULT CRevantApp::SetMuiLanguage(LPCWSTR pwszCode)
     CString strParameters;
     strParameters.Format(L"SetMuiLanguage %s", strCulture.GetString());
     DebugPrint(L"Going to call wpeutil SetMuiLanguage %s\n", strCulture.GetString());
-    return StartShellProgram(L"X:\\Windows\\system32\\wpeutil.exe", strParameters, L"", TRUE, FALSE);
+    return RunShellExe(L"X:\\Windows\\system32\\wpeutil.exe", strParameters, L"", nullptr, RSE_WAIT, FALSE, nullptr);
 }

@@ -12,6 +12,7 @@
 #include "FirstPage.h"
 #include "NvSysUtil.h"
 #include "ProcessFunctions.h"
+#include "RunShellExe.h"
 #include "Win32Error.h"
 
 namespace {
@@ -141,7 +142,7 @@ BOOL CRevantDlg::RunOutsideProgramAndQuit(const wchar_t* pwszFile, const wchar_t
 {
     CAutoTrace trace(L"CRevantDlg", L"GoToSpecialPage", this);
     ShowWindow(SW_HIDE);
-    StartShellProgram(pwszFile, pwszParameters, nullptr, TRUE, TRUE);
+    RunShellExe(pwszFile, pwszParameters, nullptr, nullptr, RSE_WAIT, TRUE, nullptr);
     trace.Print(L"%s", pwszDoneLine);
     PostQuitMessage(0);
     return TRUE;
@@ -157,7 +158,7 @@ BOOL CRevantDlg::RunDiscCreatorAndQuit()
     PathQuoteSpacesW(wszCmd);
     ShowWindow(SW_HIDE);
     trace.Print(L"wszCmd = %s", wszCmd);
-    StartShellProgram(wszCmd, L"/FromManuallyLink", nullptr, TRUE, TRUE);
+    RunShellExe(wszCmd, L"/FromManuallyLink", nullptr, nullptr, RSE_WAIT, TRUE, nullptr);
     trace.Print(L"Discora finish");
     PostQuitMessage(0);
     return TRUE;
@@ -183,7 +184,7 @@ BOOL CRevantDlg::ShowRecoveryReport()
         return TRUE;
     }
     ShowWindow(SW_HIDE);
-    StartShellProgram(wszPath, L"", L"", TRUE, TRUE);
+    RunShellExe(wszPath, L"", L"", nullptr, RSE_WAIT, TRUE, nullptr);
     if (bWow64)
         NvRevertWow64FsRedirection(pOld);
     trace.Print(L"Recovery report finish");
@@ -295,7 +296,7 @@ BOOL CRevantDlg::HandlePEHotKey(MSG* pMsg)
             DebugPrint(L"NvDisableWow64FsRedirection fail.");
             return TRUE;
         }
-        StartShellProgram(L"cmd.exe", L"", nullptr, FALSE, TRUE);
+        RunShellExe(L"cmd.exe", L"", nullptr, nullptr, RSE_NO_WAIT, TRUE, nullptr);
         if (bWow64)
             NvRevertWow64FsRedirection(pOld);
         return TRUE;

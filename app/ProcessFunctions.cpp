@@ -1,15 +1,12 @@
 #include "ProcessFunctions.h"
+#include "RunShellExe.h"
 
 #include <string>
 
-#include "CAutoHandle.h"
 #include "NvErrorCode.h"
 #include "Win32Error.h"
 
 namespace {
-
-const DWORD kLaunchMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_UNICODE;
-const DWORD kWaitStepMilliseconds = 100;
 
 HRESULT ShutdownWith(const wchar_t* pwszTool, const wchar_t* pwszParameters)
 {
@@ -23,30 +20,10 @@ HRESULT ShutdownWith(const wchar_t* pwszTool, const wchar_t* pwszParameters)
     if (path.empty() || path.back() != L'\\')
         path += L'\\';
     path += pwszTool;
-    return StartShellProgram(path.c_str(), pwszParameters, nullptr, FALSE, FALSE);
+    return RunShellExe(path.c_str(), pwszParameters, nullptr, nullptr, RSE_NO_WAIT, FALSE, nullptr);
 }
 
 } // namespace
-
-HRESULT StartShellProgram(LPCWSTR pwszFile, LPCWSTR pwszParameters, LPCWSTR pwszDirectory, BOOL bWait, BOOL bShow)
-{
-    SHELLEXECUTEINFOW sei = {};
-    sei.cbSize = sizeof(sei);
-    sei.fMask = kLaunchMask;
-    sei.lpFile = pwszFile;
-    sei.lpParameters = pwszParameters;
-    sei.lpDirectory = pwszDirectory;
-    sei.nShow = bShow ? SW_SHOWNORMAL : SW_HIDE;
-    sei.hInstApp = GetModuleHandleW(nullptr);
-    if (!ShellExecuteExW(&sei)) {
-        PrintWin32Error(GetLastError());
-        return NV_E_FAIL;
-    }
-    CAutoHandle process(sei.hProcess);
-    while (bWait && process.IsValid() && WaitForSingleObject(process.Get(), kWaitStepMilliseconds) == WAIT_TIMEOUT) {
-    }
-    return S_OK;
-}
 
 HRESULT NvShutdownWinPE(int nKind)
 {

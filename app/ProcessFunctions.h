@@ -10,6 +10,3 @@ const int SHUTDOWN_KIND_POWER_OFF = 1;
 HRESULT NvShutdownWinPE(int nKind);
 HRESULT NvShutdownWindows(int nKind);
 
-// Starts a program through the shell, hidden or shown, waiting in steps of
-// 100 ms without pumping messages when bWait; 0 or 0xE0EF0003.
-HRESULT StartShellProgram(LPCWSTR pwszFile, LPCWSTR pwszParameters, LPCWSTR pwszDirectory, BOOL bWait, BOOL bShow);
