@@ -40,6 +40,8 @@ public:
     void DeleteRecoveryTypeFlags();
     BOOL CheckACPower();
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // The page class of an id, made but not created; null for an id without one.
+    static CWizardPage* NewPage(UINT nPageId);
 
 protected:
     BOOL OnInitDialog() override;
@@ -52,7 +54,6 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    static CWizardPage* NewPage(UINT nPageId);
     CSBRMgr* Controller() const;
     void SkinUnderWinPE();
     void FitToBackground();
