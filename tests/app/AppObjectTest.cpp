@@ -1,0 +1,271 @@
+// The application object in this process on a simulated PC: which language
+// library it loads (registry, the language-switching component, Windows PE's
+// language.ini, flag files), and the host dialog when a page cannot be made
+// or the controller is gone.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "CRevantApp.h"
+#include "CRevantDlg.h"
+#include "CWizardPage.h"
+#include "CSimPc.h"
+
+namespace {
+
+const wchar_t kRegKey[] = L"Software\\Norvale\\Revant";
+
+std::wstring BinFolder()
+{
+    wchar_t path[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.rfind(L'\\') + 1);
+}
+
+bool IsPEProfile()
+{
+    const char* p = getenv("SUITE_SIMPC");
+    return p && std::string(p) == "desktop-w7-pe";
+}
+
+void SetString(HKEY root, const wchar_t* name, const wchar_t* value)
+{
+    if (!value) {
+        RegDeleteKeyValueW(root, kRegKey, name);
+        return;
+    }
+    RegSetKeyValueW(root, kRegKey, name, REG_SZ, value, static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+}
+
+void SetDword(HKEY root, const wchar_t* name, const DWORD* value)
+{
+    if (!value) {
+        RegDeleteKeyValueW(root, kRegKey, name);
+        return;
+    }
+    RegSetKeyValueW(root, kRegKey, name, REG_DWORD, value, sizeof(DWORD));
+}
+
+std::wstring PcRoot()
+{
+    CSimPc pc(L"AppObjectTest");
+    return pc.Open() ? pc.Root() : std::wstring();
+}
+
+void WriteLingwell(const wchar_t* text)
+{
+    std::wstring file = PcRoot() + L"\\lingwell.ini";
+    if (!text) {
+        DeleteFileW(file.c_str());
+        return;
+    }
+    std::wofstream f(file.c_str());
+    f << text;
+}
+
+std::string Journal()
+{
+    std::ifstream f((PcRoot() + L"\\journal.log").c_str());
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+std::wstring LoadedFolder(HMODULE h)
+{
+    wchar_t path[MAX_PATH] = L"";
+    GetModuleFileNameW(h, path, MAX_PATH);
+    std::wstring p(path);
+    size_t end = p.rfind(L'\\');
+    size_t start = end == std::wstring::npos ? std::wstring::npos : p.rfind(L'\\', end - 1);
+    return start == std::wstring::npos ? L"" : p.substr(start + 1, end - start - 1);
+}
+
+struct LangCase {
+    const char* name;
+    const wchar_t* language;    // HKLM "Language"; null: absent
+    const DWORD* enableMUI;     // null: absent
+    const wchar_t* lingwell;    // lingwell.ini text; null: no file
+    const wchar_t* languageIni; // Windows PE: D:\language.ini value; null: no file
+    const wchar_t* folder;      // folder of the library loaded
+    const wchar_t* rcLang;
+    BOOL rtl;
+};
+
+const DWORD kZero = 0;
+
+void RunCase(const LangCase& c)
+{
+    SetString(HKEY_LOCAL_MACHINE, L"Language", c.language);
+    SetDword(HKEY_LOCAL_MACHINE, L"EnableMUI", c.enableMUI);
+    WriteLingwell(c.lingwell);
+    if (c.languageIni) {
+        std::wofstream ini(L"D:\\language.ini");
+        ini << L"[lang]\r\nlanguage=" << c.languageIni << L"\r\n";
+    } else {
+        DeleteFileW(L"D:\\language.ini");
+    }
+    CRevantApp app;
+    app.m_strAppDir = BinFolder().c_str();
+    ASSERT_TRUE(app.LoadRC()) << c.name;
+    EXPECT_EQ(c.folder, LoadedFolder(app.m_hResDll)) << c.name;
+    EXPECT_STREQ(c.rcLang, app.m_strRCLang) << c.name;
+    EXPECT_EQ(c.rtl, app.m_bRTL) << c.name;
+    EXPECT_EQ(app.m_hResDll, AfxGetResourceHandle()) << c.name;
+}
+
+TEST(Language, LibraryChosenInstalledWindows)
+{
+    if (IsPEProfile())
+        GTEST_SKIP() << "installed Windows rows";
+    std::wstring xid = L"[lingwell]\r\nobject=1\r\ncode=DEU\r\nrcpath=" + BinFolder() + L"Language\\XID\\RVRC.dll\r\n";
+    const LangCase cases[] = {
+        {"nothing set", nullptr, nullptr, nullptr, nullptr, L"ENU", L"ENU", FALSE},
+        {"registry names the folder", L"XID", nullptr, nullptr, nullptr, L"XID", L"ENU", FALSE},
+        {"right-to-left folder", L"HEB", nullptr, nullptr, nullptr, L"HEB", L"ENU", TRUE},
+        {"crafted registry value refused", L"..\\Language\\XID", nullptr, nullptr, nullptr, L"ENU", L"ENU", FALSE},
+        {"folder without a library", L"DEU", nullptr, nullptr, nullptr, L"ENU", L"ENU", FALSE},
+        {"component's path wins", L"HEB", nullptr, xid.c_str(), nullptr, L"XID", L"ENU", FALSE},
+        {"component switched off", L"HEB", &kZero, xid.c_str(), nullptr, L"HEB", L"ENU", TRUE},
+        {"component has no path", L"XID", nullptr, L"[lingwell]\r\nobject=1\r\ncode=ENU\r\n", nullptr, L"XID", L"ENU",
+         FALSE},
+        {"component gives no object", L"XID", nullptr, L"[lingwell]\r\nobject=0\r\n", nullptr, L"XID", L"ENU", FALSE},
+    };
+    for (const LangCase& c : cases)
+        RunCase(c);
+    WriteLingwell(nullptr);
+}
+
+TEST(Language, LibraryChosenUnderWindowsPE)
+{
+    if (!IsPEProfile())
+        GTEST_SKIP() << "Windows PE rows";
+    const LangCase cases[] = {
+        {"language.ini on a fixed disk", nullptr, nullptr, nullptr, L"XID", L"XID", L"XID", FALSE},
+        {"right-to-left", nullptr, nullptr, nullptr, L"heb", L"heb", L"heb", TRUE},
+        {"crafted value refused", nullptr, nullptr, nullptr, L"..\\..\\Y:\\x", L"ENU", L"ENU", FALSE},
+        {"language without a library", nullptr, nullptr, nullptr, L"DEU", L"ENU", L"ENU", FALSE},
+        {"registry ignored", L"HEB", nullptr, nullptr, L"XID", L"XID", L"XID", FALSE},
+    };
+    for (const LangCase& c : cases)
+        RunCase(c);
+    DeleteFileW(L"D:\\language.ini");
+    SetString(HKEY_LOCAL_MACHINE, L"Language", nullptr);
+}
+
+TEST(Language, FirstRunSeedsTheUsersLanguage)
+{
+    if (IsPEProfile())
+        GTEST_SKIP() << "installed Windows only";
+    SetString(HKEY_LOCAL_MACHINE, L"MUIDefLang", L"FRA");
+    SetString(HKEY_CURRENT_USER, L"DefaultLang", nullptr);
+    SetString(HKEY_LOCAL_MACHINE, L"DefaultLang", nullptr);
+    WriteLingwell(L"[lingwell]\r\nobject=1\r\ncode=ENU\r\n");
+    {
+        CRevantApp app;
+        app.m_strAppDir = BinFolder().c_str();
+        EXPECT_EQ(S_OK, app.CreateLingwell());
+    }
+    wchar_t value[64] = L"";
+    DWORD cb = sizeof(value);
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, kRegKey, L"DefaultLang", RRF_RT_REG_SZ, nullptr, value, &cb));
+    EXPECT_STREQ(L"FRA", value);
+    std::string journal = Journal();
+    EXPECT_NE(std::string::npos, journal.find("GetLingwell init=1")) << journal;
+    EXPECT_NE(std::string::npos, journal.find("SetCurLangCode FRA")) << journal;
+    EXPECT_NE(std::string::npos, journal.find("ApplyLanguage")) << journal;
+    {
+        CRevantApp app;
+        app.m_strAppDir = BinFolder().c_str();
+        EXPECT_EQ(S_OK, app.CreateLingwell());
+    }
+    journal = Journal();
+    EXPECT_NE(std::string::npos, journal.find("GetLingwell init=0")) << "the next run only tells the language";
+    SetString(HKEY_LOCAL_MACHINE, L"MUIDefLang", nullptr);
+    WriteLingwell(nullptr);
+}
+
+TEST(Language, FlagFilesSwitchTheLibrary)
+{
+    if (IsPEProfile())
+        GTEST_SKIP() << "installed Windows only";
+    wchar_t program[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring flags = std::wstring(1, program[0]) + L":\\System.sav\\Flags\\";
+    CreateDirectoryW((std::wstring(1, program[0]) + L":\\System.sav").c_str(), nullptr);
+    CreateDirectoryW(flags.c_str(), nullptr);
+    struct Case {
+        const char* name;
+        BOOL finish;
+        std::wstring startLang; // library loaded before
+        std::vector<std::wstring> present;
+        std::wstring folder;
+        std::vector<std::wstring> left;
+        BOOL rtl;
+    } cases[] = {
+        {"finish deletes the flag", TRUE, L"ENU", {L"SSRD_IL.FLG"}, L"HEB", {}, TRUE},
+        {"panic keeps it", FALSE, L"ENU", {L"SSRD_IL.FLG"}, L"HEB", {L"SSRD_IL.FLG"}, TRUE},
+        {"US before GR, only US deleted", TRUE, L"HEB", {L"SSRD_US.FLG", L"SSRD_GR.FLG"}, L"ENU", {L"SSRD_GR.FLG"}, FALSE},
+        {"no flag keeps the library", TRUE, L"ENU", {}, L"ENU", {}, FALSE},
+    };
+    for (const Case& c : cases) {
+        for (const std::wstring& f : c.present)
+            CloseHandle(CreateFileW((flags + f).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        CRevantApp app;
+        app.m_strAppDir = BinFolder().c_str();
+        app.m_bFinishDlg = c.finish;
+        std::wstring start = BinFolder() + L"Language\\" + c.startLang + L"\\RVRC.dll";
+        app.m_hResDll = LoadLibraryW(start.c_str());
+        app.m_bRTL = c.startLang == L"HEB";
+        AfxSetResourceHandle(app.m_hResDll);
+        EXPECT_EQ(0, app.LoadLangFromSSRDFlag()) << c.name;
+        EXPECT_EQ(c.folder, LoadedFolder(AfxGetResourceHandle())) << c.name;
+        EXPECT_EQ(c.rtl, app.m_bRTL) << c.name << ": the right-to-left flag follows the library";
+        for (const std::wstring& f : c.present) {
+            bool kept = std::find(c.left.begin(), c.left.end(), f) != c.left.end();
+            EXPECT_EQ(kept, GetFileAttributesW((flags + f).c_str()) != INVALID_FILE_ATTRIBUTES) << c.name;
+            DeleteFileW((flags + f).c_str());
+        }
+    }
+}
+
+// A host whose page templates are missing, and one without a controller.
+TEST(HostDialog, MissingTemplateAndMissingController)
+{
+    if (IsPEProfile())
+        GTEST_SKIP() << "installed Windows only";
+    CRevantApp app;
+    app.m_strAppDir = BinFolder().c_str();
+    app.m_enZQVendor = 4;
+    ASSERT_TRUE(app.LoadRC());
+    CRevantDlg dlg;
+    ASSERT_TRUE(dlg.Create(129u, nullptr));
+    EXPECT_EQ(nullptr, dlg.CurrentPage()) << "no controller: no first page";
+    // The power and close handlers find no controller and touch nothing.
+    dlg.SendMessage(WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0);
+    dlg.SendMessage(WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    EXPECT_TRUE(dlg.CheckACPower());
+
+    ASSERT_EQ(S_OK, dlg.GoToPage(6000, TRUE));
+    CWizardPage* welcome = dlg.CurrentPage();
+    ASSERT_NE(nullptr, welcome);
+    // A library without the page's template.
+    AfxSetResourceHandle(GetModuleHandleW(nullptr));
+    EXPECT_EQ(E_POINTER, dlg.GoToPage(6003, TRUE));
+    EXPECT_EQ(welcome, dlg.CurrentPage()) << "the shown page stays";
+    EXPECT_TRUE(welcome->GetStyle() & WS_VISIBLE) << "and is not hidden";
+    EXPECT_EQ(E_FAIL, dlg.GoToPage(5373, TRUE)) << "an id without a row";
+    AfxSetResourceHandle(app.m_hResDll);
+    EXPECT_EQ(S_OK, dlg.GoToPage(6003, TRUE)) << "a later try with the template succeeds";
+    EXPECT_EQ(6000, dlg.GetLastFromPageId());
+    EXPECT_EQ(6003, dlg.GetLastHistoryTarget());
+    dlg.DestroyWindow();
+}
+
+} // namespace
