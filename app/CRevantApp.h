@@ -106,7 +106,8 @@ private:
     void RunHostDialog();
     BOOL RunToolSwitch(AppSwitch enSwitch);
     BOOL InstallDriver();
-    void RunWithTemporaryController(AppSwitch enSwitch);
+    void CheckSSDSwitch();
+    BOOL UpdateWIMSwitch();
     BOOL RELiveUpdateSwitch();
     void ApplyStartPageSwitch(const CommandLineChoice& choice);
     BOOL LoadLibraryPath(const CString& strPath);

@@ -74,29 +74,38 @@ BOOL CRevantApp::RunToolSwitch(AppSwitch enSwitch)
         return InstallDriver();
     case SWITCH_RE_LIVE_UPDATE:
         return RELiveUpdateSwitch();
+    case SWITCH_UPDATE_WIM:
+        return UpdateWIMSwitch();
     default:
-        RunWithTemporaryController(enSwitch);
+        CheckSSDSwitch();
         return FALSE;
     }
 }
 
-// UpdateWIM and CheckSSD: a controller for the tool's work only.
-void CRevantApp::RunWithTemporaryController(AppSwitch enSwitch)
+void CRevantApp::CheckSSDSwitch()
 {
-    CAutoTrace trace(L"CRevantApp", L"ProcessCommandLine", this);
     m_pSBRMgr = new (std::nothrow) CSBRMgr;
     if (!m_pSBRMgr)
         return;
     m_pSBRMgr->Init();
-    if (enSwitch == SWITCH_CHECK_SSD) {
-        m_pSBRMgr->InitDisk();
-        m_pSBRMgr->PrintSSDInformation();
-    } else {
-        PrepareDumpFile(m_pSBRMgr, FALSE);
-        trace.Print(L"UpdateWIM: the image tool is not built.");
-        m_nExitCode = 1;
-    }
+    m_pSBRMgr->InitDisk();
+    m_pSBRMgr->PrintSSDInformation();
     DeleteSBRMgr();
+}
+
+BOOL CRevantApp::UpdateWIMSwitch()
+{
+    CAutoTrace trace(L"CRevantApp", L"ProcessCommandLine", this);
+    m_pSBRMgr = new (std::nothrow) CSBRMgr;
+    if (!m_pSBRMgr)
+        return FALSE;
+    m_pSBRMgr->Init();
+    // The dump file records why the tool did nothing.
+    PrepareDumpFile(m_pSBRMgr, FALSE);
+    trace.Print(L"UpdateWIM: the image tool is not built.");
+    m_nExitCode = 1;
+    DeleteSBRMgr();
+    return FALSE;
 }
 
 BOOL CRevantApp::RELiveUpdateSwitch()

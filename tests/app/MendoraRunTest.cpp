@@ -13,6 +13,7 @@
 
 #include "CSimPc.h"
 #include "PageFlow.h"
+#include "ZQSimFixture.h"
 
 namespace {
 
@@ -51,9 +52,9 @@ std::string Journal()
 // One run of the program, ended by the test if it still runs at the end.
 class CMendoraRun {
 public:
-    explicit CMendoraRun(const std::wstring& args)
+    explicit CMendoraRun(const std::wstring& args, const std::wstring& folder = ProgramFolder())
     {
-        std::wstring line = L"\"" + ProgramFolder() + L"Mendora.exe\" " + args;
+        std::wstring line = L"\"" + folder + L"Mendora.exe\" " + args;
         std::vector<wchar_t> buf(line.begin(), line.end());
         buf.push_back(0);
         STARTUPINFOW si = {};
@@ -98,6 +99,12 @@ private:
     PROCESS_INFORMATION m_pi = {};
     bool m_bStarted = false;
 };
+
+// A visible window of the process with this title; null when none.
+HWND FindProcessWindow(DWORD pid, const wchar_t* title)
+{
+    return CUiDriver::WaitForWindow(pid, nullptr, title, 5000);
+}
 
 int ExpectedFirstPage()
 {
@@ -211,6 +218,22 @@ TEST(MendoraRun, EverySwitch)
             HWND host = run.Host();
             ASSERT_NE(nullptr, host) << c.name;
             EXPECT_EQ(c.page, run.FirstPage(host)) << c.name;
+            bool kiosk = c.page == 5368 || c.page == 5391;
+            HWND cover = kiosk ? FindProcessWindow(run.Pid(), L"Full Window") : nullptr;
+            EXPECT_EQ(kiosk, cover != nullptr) << c.name << ": the kiosk cover";
+            if (kiosk) {
+                EXPECT_TRUE(GetWindowLongW(host, GWL_EXSTYLE) & WS_EX_TOPMOST) << c.name;
+                EXPECT_FALSE(GetWindowLongW(host, GWL_STYLE) & WS_SYSMENU) << c.name;
+                RECT rc = {};
+                GetWindowRect(cover, &rc);
+                EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), rc.right - rc.left) << c.name;
+            } else {
+                // Enter and Esc never close the wizard.
+                HWND page = CUiDriver::VisiblePage(host);
+                CUiDriver::PostKey(page, VK_ESCAPE);
+                CUiDriver::PostKey(host, VK_RETURN);
+                EXPECT_EQ(-1, run.WaitExit(500)) << c.name;
+            }
             // The kiosk pages have no close box; the test closes them as the system would.
             PostMessageW(host, WM_CLOSE, 0, 0);
         }
@@ -246,6 +269,27 @@ TEST(MendoraRun, SecondCopyIsRefused)
     EXPECT_EQ(kNormalExit, tool.WaitExit());
     PostMessageW(host, WM_CLOSE, 0, 0);
     EXPECT_EQ(kNormalExit, first.WaitExit());
+}
+
+// A notebook's program folder: the battery driver is loaded under Windows PE.
+TEST(MendoraRun, NotebookLoadsTheBatteryDriverUnderWindowsPE)
+{
+    if (Profile() != "desktop-w7-pe")
+        GTEST_SKIP() << "Windows PE only";
+    std::wstring folder = L"C:\\NotebookProgram\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"Language").c_str(), nullptr);
+    CreateDirectoryW((folder + L"Language\\ENU").c_str(), nullptr);
+    for (const wchar_t* name : {L"Mendora.exe", L"MD.ini", L"Language\\ENU\\RVRC.dll"})
+        ASSERT_TRUE(CopyFileW((ProgramFolder() + name).c_str(), (folder + name).c_str(), FALSE));
+    ASSERT_TRUE(ZQSimFixture().SetPlatformVendor(true, false).Write(folder + L"ZQ.sim"));
+    CMendoraRun run(L"", folder);
+    HWND host = run.Host();
+    ASSERT_NE(nullptr, host);
+    EXPECT_EQ(5350, run.FirstPage(host));
+    EXPECT_EQ(L"Mendora Console", CUiDriver::Text(host, 0)) << "a notebook's fixed name";
+    std::string journal = Journal();
+    EXPECT_NE(std::string::npos, journal.find("run X:\\Windows\\inf\\battery.inf")) << journal;
 }
 
 } // namespace
