@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "AppMessageBox.h"
 #include "CRevantApp.h"
+#include "ProcessFunctions.h"
 #include "CRevantDlg.h"
 #include "CWizardPage.h"
 #include "CSimPc.h"
@@ -266,6 +268,91 @@ TEST(HostDialog, MissingTemplateAndMissingController)
     EXPECT_EQ(6000, dlg.GetLastFromPageId());
     EXPECT_EQ(6003, dlg.GetLastHistoryTarget());
     dlg.DestroyWindow();
+}
+
+// Waits for text in the journal after its first `from` bytes.
+bool JournalShows(const std::string& text, size_t from)
+{
+    const DWORD kWaitMs = 10000;
+    DWORD start = GetTickCount();
+    while (Journal().find(text, from) == std::string::npos) {
+        if (GetTickCount() - start > kWaitMs)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+TEST(ProcessFunctions, ShutdownToolsAndTheirParameters)
+{
+    struct Case {
+        const char* name;
+        HRESULT (*fn)(int);
+        int kind;
+        const char* journal;
+    } cases[] = {
+        {"Windows PE power off", NvShutdownWinPE, 1, "[wpeutil.exe"},
+        {"Windows PE restart", NvShutdownWinPE, 0, "run Reboot"},
+        {"Windows PE other kind restarts", NvShutdownWinPE, 2, "run Reboot"},
+        {"Windows power off", NvShutdownWindows, 1, "run -s -t 0"},
+        {"Windows restart", NvShutdownWindows, 0, "run -r -t 0"},
+    };
+    for (const Case& c : cases) {
+        size_t before = Journal().size();
+        EXPECT_EQ(S_OK, c.fn(c.kind)) << c.name;
+        EXPECT_TRUE(JournalShows(c.journal, before)) << c.name;
+    }
+    EXPECT_NE(std::string::npos, Journal().find("run Shutdown"));
+}
+
+// Answers the first message box of this process with its Cancel button.
+DWORD WINAPI AnswerBox(LPVOID pv)
+{
+    auto* labels = static_cast<std::wstring*>(pv);
+    HWND box = nullptr;
+    for (int i = 0; i < 200 && !box; ++i) {
+        Sleep(50);
+        box = FindWindowW(L"#32770", L"box caption");
+    }
+    if (!box)
+        return 1;
+    wchar_t text[64] = L"";
+    GetDlgItemTextW(box, IDOK, text, 64);
+    labels[0] = text;
+    GetDlgItemTextW(box, IDCANCEL, text, 64);
+    labels[1] = text;
+    PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+    return 0;
+}
+
+TEST(MessageBoxes, OnlyTheBoxItselfIsRelabelled)
+{
+    if (!IsPEProfile())
+        GTEST_SKIP() << "Windows PE relabels the buttons";
+    CRevantApp app;
+    HMODULE lib = LoadLibraryW((BinFolder() + L"Language\\XID\\RVRC.dll").c_str());
+    ASSERT_NE(nullptr, lib);
+    AfxSetResourceHandle(lib);
+    // An owner dialog with buttons 1 and 2 of its own, re-activated as the box closes.
+    HWND owner = CreateWindowExW(0, L"#32770", L"owner", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(nullptr, owner);
+    CreateWindowExW(0, L"BUTTON", L"Mine", WS_CHILD | WS_VISIBLE, 0, 0, 50, 20, owner, (HMENU)IDOK, nullptr, nullptr);
+    CreateWindowExW(0, L"BUTTON", L"Also mine", WS_CHILD | WS_VISIBLE, 60, 0, 50, 20, owner, (HMENU)IDCANCEL, nullptr,
+                    nullptr);
+    std::wstring labels[2];
+    HANDLE answer = CreateThread(nullptr, 0, AnswerBox, labels, 0, nullptr);
+    EXPECT_EQ(IDCANCEL, AppMessageBox(owner, L"text", L"box caption", MB_OKCANCEL));
+    WaitForSingleObject(answer, 15000);
+    CloseHandle(answer);
+    EXPECT_EQ(L"#192", labels[0]);
+    EXPECT_EQ(L"#5058", labels[1]);
+    wchar_t text[64] = L"";
+    GetDlgItemTextW(owner, IDOK, text, 64);
+    EXPECT_STREQ(L"Mine", text) << "the owner keeps its buttons";
+    GetDlgItemTextW(owner, IDCANCEL, text, 64);
+    EXPECT_STREQ(L"Also mine", text);
+    DestroyWindow(owner);
 }
 
 } // namespace
