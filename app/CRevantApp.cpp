@@ -186,12 +186,15 @@ void CRevantApp::DeleteSBRMgr()
 {
     if (!m_pSBRMgr)
         return;
-    // A running worker uses the controller: it is stopped and waited for first.
-    BOOL bRunning = FALSE;
-    if (SUCCEEDED(m_pSBRMgr->IsPerformingOperation(&bRunning)) && bRunning) {
+    // A worker that has not ended uses the controller: it is stopped (also
+    // from a pause) and waited for first. WaitWorker(0) is FALSE too when no
+    // worker was ever started; the abort flag is then put back.
+    if (!m_pSBRMgr->WaitWorker(0)) {
+        BOOL bAbortBefore = CSBRMgr::m_bUserAbort;
         m_pSBRMgr->AbortOperation();
         m_pSBRMgr->ResumeZQRecoveryThread();
         m_pSBRMgr->WaitWorker(INFINITE);
+        CSBRMgr::m_bUserAbort = bAbortBefore;
     }
     delete m_pSBRMgr;
     m_pSBRMgr = nullptr;

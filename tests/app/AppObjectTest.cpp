@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "CRevantApp.h"
 #include "ProcessFunctions.h"
 #include "CRevantDlg.h"
+#include "CSBRMgr.h"
 #include "CWizardPage.h"
 #include "CSimPc.h"
 
@@ -271,6 +273,47 @@ TEST(HostDialog, MissingTemplateAndMissingController)
 }
 
 // Waits for text in the journal after its first `from` bytes.
+std::atomic<bool> g_workerEnded(false);
+
+// A worker that keeps using its controller until it is told to stop.
+DWORD WINAPI BusyWorker(LPVOID pv)
+{
+    auto* pMgr = static_cast<CSBRMgr*>(pv);
+    while (pMgr->WaitWhilePaused() && !CSBRMgr::m_bUserAbort)
+        Sleep(10);
+    Sleep(200);
+    pMgr->SetPowerWarning(FALSE); // still touches the object after the abort
+    g_workerEnded = true;
+    return 0;
+}
+
+TEST(Teardown, ControllerOutlivesItsWorker)
+{
+    if (IsPEProfile())
+        GTEST_SKIP() << "installed Windows only";
+    struct Case {
+        const char* name;
+        bool start;
+        bool pause;
+    } cases[] = {{"running", true, false}, {"paused", true, true}, {"never started", false, false}};
+    for (const Case& c : cases) {
+        CRevantApp app;
+        app.m_pSBRMgr = new CSBRMgr;
+        g_workerEnded = false;
+        if (c.start)
+            ASSERT_EQ(S_OK, app.m_pSBRMgr->StartWorker(RO_SYSTEM_RECOVERY, BusyWorker)) << c.name;
+        if (c.pause)
+            app.m_pSBRMgr->PauseZQRecoveryThread();
+        Sleep(50);
+        app.DeleteSBRMgr();
+        EXPECT_EQ(c.start, g_workerEnded.load()) << c.name << ": deleted only after its worker ended";
+        EXPECT_EQ(nullptr, app.m_pSBRMgr) << c.name;
+        EXPECT_FALSE(CSBRMgr::m_bUserAbort) << c.name << ": no abort left behind";
+        app.DeleteSBRMgr();
+        EXPECT_EQ(1, app.ExitInstance()) << c.name << ": teardown after a refused start";
+    }
+}
+
 bool JournalShows(const std::string& text, size_t from)
 {
     const DWORD kWaitMs = 10000;
