@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CRevantDlg.h"
+#include "CUIXSkinManager.h"
 #include "CWizardPage.h"
 #include "CommandLine.h"
 #include "FirstPage.h"
@@ -298,6 +299,44 @@ TEST(KioskKeys, SwitchingKeysAreSwallowed)
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.blocked, KioskBlocksKey(c.vk, c.alt ? LLKHF_ALTDOWN : 0, c.ctrl, c.shift)) << c.name;
+}
+
+TEST(SkinManager, OneObjectAndNoSkinYet)
+{
+    CUIXSkinManager* first = UIXSkinManager();
+    EXPECT_EQ(first, UIXSkinManager());
+    first->SetApplyOptions(first->m_dwApplyOptions | 2);
+    EXPECT_EQ(2u, UIXSkinManager()->m_dwApplyOptions & 2);
+    EXPECT_FALSE(first->LoadSkin(L"X:\\Vista.uixstyles", L"NormalBlue.ini"));
+}
+
+// Extended style of a dialog template in a language library.
+DWORD TemplateExStyle(const wchar_t* code, UINT id)
+{
+    wchar_t path[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring lib(path);
+    lib = lib.substr(0, lib.rfind(L'\\') + 1) + L"Language\\" + code + L"\\RVRC.dll";
+    HMODULE h = LoadLibraryExW(lib.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC res = h ? FindResourceW(h, MAKEINTRESOURCEW(id), RT_DIALOG) : nullptr;
+    const BYTE* p = res ? static_cast<const BYTE*>(LockResource(LoadResource(h, res))) : nullptr;
+    const size_t kExStyleOffset = 8; // after version, signature and help id
+    DWORD exStyle = p ? *reinterpret_cast<const DWORD*>(p + kExStyleOffset) : 0xFFFFFFFF;
+    if (h)
+        FreeLibrary(h);
+    return exStyle;
+}
+
+TEST(LanguageLibraries, EveryPageHasItsTemplateAndTheRightToLeftOneIsMirrored)
+{
+    for (size_t i = 0; i + 1 < PageFlowRowCount(); ++i) {
+        UINT id = static_cast<UINT>(PageFlowTable[i].pageId);
+        for (const wchar_t* code : {L"ENU", L"XID"})
+            EXPECT_EQ(0u, TemplateExStyle(code, id) & WS_EX_LAYOUTRTL) << id;
+        EXPECT_EQ(static_cast<DWORD>(WS_EX_LAYOUTRTL), TemplateExStyle(L"HEB", id) & (WS_EX_LAYOUTRTL | 0x80000000)) << id;
+    }
+    EXPECT_EQ(static_cast<DWORD>(WS_EX_LAYOUTRTL), TemplateExStyle(L"HEB", 129) & WS_EX_LAYOUTRTL);
+    EXPECT_EQ(0xFFFFFFFFu, TemplateExStyle(L"ENU", 5373)) << "an id without a page has no template";
 }
 
 } // namespace
