@@ -107,12 +107,13 @@ private:
     BOOL RunToolSwitch(AppSwitch enSwitch);
     BOOL InstallDriver();
     void CheckSSDSwitch();
-    BOOL UpdateWIMSwitch();
-    BOOL RELiveUpdateSwitch();
+    BOOL ImageToolSwitch(const wchar_t* pwszTool);
     void ApplyStartPageSwitch(const CommandLineChoice& choice);
     BOOL LoadLibraryPath(const CString& strPath);
     void UpdateRTL(const CString& strPath);
     CString LanguagePath(const CString& strCode) const;
+    CString LookupWithDefault(const std::wstring& found, LPCWSTR pwszCode, const wchar_t* pwszDefault,
+                              const wchar_t* pwszMethod, const wchar_t* pwszLogName, const wchar_t* pwszKind);
     CString CachedName(CString& strMember, UINT nStringId, const wchar_t* pwszNotebookName, const wchar_t* pwszMethod);
     void FreeImages();
 

@@ -73,9 +73,9 @@ BOOL CRevantApp::RunToolSwitch(AppSwitch enSwitch)
     case SWITCH_INSTALL_DRIVER:
         return InstallDriver();
     case SWITCH_RE_LIVE_UPDATE:
-        return RELiveUpdateSwitch();
+        return ImageToolSwitch(L"RELiveUpdate");
     case SWITCH_UPDATE_WIM:
-        return UpdateWIMSwitch();
+        return ImageToolSwitch(L"UpdateWIM");
     default:
         CheckSSDSwitch();
         return FALSE;
@@ -93,33 +93,18 @@ void CRevantApp::CheckSSDSwitch()
     DeleteSBRMgr();
 }
 
-BOOL CRevantApp::UpdateWIMSwitch()
+// UpdateWIM and RELiveUpdate: the image tools are not built yet. Each
+// prepares the dump file as its tool does and records why it did nothing.
+BOOL CRevantApp::ImageToolSwitch(const wchar_t* pwszTool)
 {
     CAutoTrace trace(L"CRevantApp", L"ProcessCommandLine", this);
+    m_nExitCode = 1;
     m_pSBRMgr = new (std::nothrow) CSBRMgr;
     if (!m_pSBRMgr)
         return FALSE;
     m_pSBRMgr->Init();
-    // The dump file records why the tool did nothing.
     PrepareDumpFile(m_pSBRMgr, FALSE);
-    trace.Print(L"UpdateWIM: the image tool is not built.");
-    m_nExitCode = 1;
-    DeleteSBRMgr();
-    return FALSE;
-}
-
-BOOL CRevantApp::RELiveUpdateSwitch()
-{
-    CAutoTrace trace(L"CRevantApp", L"ProcessCommandLine", this);
-    m_pSBRMgr = new (std::nothrow) CSBRMgr;
-    if (!m_pSBRMgr) {
-        m_nExitCode = 1;
-        return FALSE;
-    }
-    m_pSBRMgr->Init();
-    PrepareDumpFile(m_pSBRMgr, FALSE);
-    trace.Print(L"RELiveUpdate: the image tool is not built.");
-    m_nExitCode = 1;
+    trace.Print(L"%s: the image tool is not built.", pwszTool);
     DeleteSBRMgr();
     return FALSE;
 }

@@ -87,7 +87,8 @@ BOOL CRevantApp::LoadRC()
         wchar_t wszPath[MAX_PATH] = L"";
         HRESULT hr = m_pLingwell ? m_pLingwell->GetCurRCPath(wszPath) : E_FAIL;
         wszPath[MAX_PATH - 1] = L'\0';
-        strPath = wszPath;
+        // A relative path names a library under the program folder, whatever the current folder.
+        strPath = wszPath[0] && PathIsRelativeW(wszPath) ? m_strAppDir + wszPath : CString(wszPath);
         if (FAILED(hrMUI) || FAILED(hr)) {
             trace.Print(L"CreateLingwell() or GetCurRCPath() failed. hrMUI = %lx, hr = %lx", hrMUI, hr);
             StringReg language(HKEY_LOCAL_MACHINE, kRegKey, L"Language", FALSE);
@@ -242,30 +243,31 @@ HRESULT CRevantApp::LoadRCbyLang(LPCWSTR pwszFlagPath)
     return S_OK;
 }
 
+// A table lookup with its default, logged as the two lookups always were.
+CString CRevantApp::LookupWithDefault(const std::wstring& found, LPCWSTR pwszCode, const wchar_t* pwszDefault,
+                                      const wchar_t* pwszMethod, const wchar_t* pwszLogName, const wchar_t* pwszKind)
+{
+    CAutoTrace trace(L"CRevantApp", pwszMethod, this);
+    CString strValue = found.c_str();
+    if (strValue.IsEmpty()) {
+        trace.Print(L"CRevantApp::%s(), get wszRCLang - %s, get no %s\n", pwszLogName, pwszCode ? pwszCode : L"",
+                    pwszKind);
+        strValue = pwszDefault;
+    }
+    trace.Print(L"CRevantApp::%s(), get %s - %s\n", pwszLogName, pwszKind, strValue.GetString());
+    return strValue;
+}
+
 CString CRevantApp::GetSSRDFlgLangByRCLang(LPCWSTR pwszCode)
 {
-    CAutoTrace trace(L"CRevantApp", L"GetSSRDFlgLangByRCLang", this);
-    CString strFlag = LanguageTables::FlagByCode(pwszCode).c_str();
-    if (strFlag.IsEmpty()) {
-        trace.Print(L"CRevantApp::GetSSRDFlgLangByRCLang(), get wszRCLang - %s, get no SSRDFlgLang\n",
-                    pwszCode ? pwszCode : L"");
-        strFlag = L"SSRD_US.flg";
-    }
-    trace.Print(L"CRevantApp::GetSSRDFlgLangByRCLang(), get SSRDFlgLang - %s\n", strFlag.GetString());
-    return strFlag;
+    return LookupWithDefault(LanguageTables::FlagByCode(pwszCode), pwszCode, L"SSRD_US.flg", L"GetSSRDFlgLangByRCLang",
+                             L"GetSSRDFlgLangByRCLang", L"SSRDFlgLang");
 }
 
 CString CRevantApp::LoadPCDoctorByRCLang(LPCWSTR pwszCode)
 {
-    CAutoTrace trace(L"CRevantApp", L"LoadPCDoctorByRCLang", this);
-    CString strTag = LanguageTables::PCDoctorByCode(pwszCode).c_str();
-    if (strTag.IsEmpty()) {
-        trace.Print(L"CRevantApp::GetPCDoctorLangByRCLang(), get wszRCLang - %s, get no PCDoctorLang\n",
-                    pwszCode ? pwszCode : L"");
-        strTag = L"en";
-    }
-    trace.Print(L"CRevantApp::GetPCDoctorLangByRCLang(), get PCDoctorLang - %s\n", strTag.GetString());
-    return strTag;
+    return LookupWithDefault(LanguageTables::PCDoctorByCode(pwszCode), pwszCode, L"en", L"LoadPCDoctorByRCLang",
+                             L"GetPCDoctorLangByRCLang", L"PCDoctorLang");
 }
 
 CString CRevantApp::GetMuiLangByRCLang(LPCWSTR pwszCode) { return LanguageTables::CultureByCode(pwszCode).c_str(); }

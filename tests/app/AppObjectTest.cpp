@@ -137,6 +137,8 @@ TEST(Language, LibraryChosenInstalledWindows)
         {"folder without a library", L"DEU", nullptr, nullptr, nullptr, L"ENU", L"ENU", FALSE},
         {"component's path wins", L"HEB", nullptr, xid.c_str(), nullptr, L"XID", L"ENU", FALSE},
         {"component switched off", L"HEB", &kZero, xid.c_str(), nullptr, L"HEB", L"ENU", TRUE},
+        {"component's relative path", L"HEB", nullptr, L"[lingwell]\r\nobject=1\r\nrcpath=Language\\XID\\RVRC.dll\r\n",
+         nullptr, L"XID", L"ENU", FALSE},
         {"component has no path", L"XID", nullptr, L"[lingwell]\r\nobject=1\r\ncode=ENU\r\n", nullptr, L"XID", L"ENU",
          FALSE},
         {"component gives no object", L"XID", nullptr, L"[lingwell]\r\nobject=0\r\n", nullptr, L"XID", L"ENU", FALSE},
