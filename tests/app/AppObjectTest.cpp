@@ -316,6 +316,33 @@ TEST(Teardown, ControllerOutlivesItsWorker)
     }
 }
 
+TEST(Coordination, DiscCreatorProbeLeavesNoMutex)
+{
+    if (IsPEProfile())
+        GTEST_SKIP() << "installed Windows only";
+    CRevantApp app;
+    EXPECT_TRUE(app.CheckDiscoraInst()) << "not running";
+    EXPECT_EQ(nullptr, OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\Discora")) << "the probe made no mutex";
+    std::wstring line = L"\"" + BinFolder() + L"Discora.exe\" hold 3000";
+    std::vector<wchar_t> buf(line.begin(), line.end());
+    buf.push_back(0);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    bool seen = false;
+    for (int i = 0; i < 100 && !seen; ++i) {
+        Sleep(20);
+        seen = FindWindowW(L"DiscoraStandIn", nullptr) != nullptr;
+    }
+    EXPECT_TRUE(seen) << "the stand-in shows its window";
+    EXPECT_FALSE(app.CheckDiscoraInst()) << "running";
+    WaitForSingleObject(pi.hProcess, 15000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_TRUE(app.CheckDiscoraInst()) << "ended";
+}
+
 bool JournalShows(const std::string& text, size_t from)
 {
     const DWORD kWaitMs = 10000;

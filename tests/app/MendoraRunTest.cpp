@@ -206,6 +206,7 @@ TEST(MendoraRun, EverySwitch)
         {"reinstall app", L"ReinstallApp", 0, 1, "run -AppManuallyLink", nullptr},
         {"reinstall driver", L"/ReinstallDriver", 0, 1, "run -DriverManuallyLink", nullptr},
         {"disc creator", L"Discora", 0, 1, "[Discora.exe", nullptr},
+        {"recovery report", L"RecoveryReport", 0, 1, nullptr, "Recovery report finish"},
         {"wrong case", L"finishdlg", 6000, 1, nullptr, nullptr},
         {"appended", L"FinishDlgNow", 6000, 1, nullptr, nullptr},
         {"two minus signs", L"--DelRP", 6000, 1, nullptr, nullptr},
@@ -237,6 +238,13 @@ TEST(MendoraRun, EverySwitch)
             // The kiosk pages have no close box; the test closes them as the system would.
             PostMessageW(host, WM_CLOSE, 0, 0);
         }
+        if (wcscmp(c.args, L"RecoveryReport") == 0) {
+            // The dump file opens in its associated program; the run ends when that closes.
+            HWND viewer = CUiDriver::WaitForWindow(0, L"Notepad", nullptr, kStartMs);
+            ASSERT_NE(nullptr, viewer) << c.name;
+            EXPECT_EQ(-1, run.WaitExit(300)) << c.name << ": waits for the viewer";
+            PostMessageW(viewer, WM_CLOSE, 0, 0);
+        }
         EXPECT_EQ(c.exitCode, run.WaitExit()) << c.name;
         std::string journal = Journal().substr(journalBefore);
         if (c.journal) {
@@ -262,6 +270,7 @@ TEST(MendoraRun, SecondCopyIsRefused)
     EXPECT_NE(std::wstring::npos, CUiDriver::MessageBoxText(box).find(L"already running")) << "string 5179";
     CUiDriver::AnswerMessageBox(box, IDOK);
     EXPECT_EQ(kNormalExit, second.WaitExit());
+    EXPECT_EQ(host, GetForegroundWindow()) << "the running copy comes to the front";
     EXPECT_EQ(nullptr, second.Host(500)) << "no host for the refused copy";
 
     // A tool switch runs beside the running copy.
