@@ -40,6 +40,8 @@ public:
     void DeleteRecoveryTypeFlags();
     BOOL CheckACPower();
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // Windows PE's Alt+D, Alt+X and Alt+Q; TRUE when the message was one.
+    BOOL HandlePEHotKey(MSG* pMsg);
     // The page class of an id, made but not created; null for an id without one.
     static CWizardPage* NewPage(UINT nPageId);
 
@@ -61,7 +63,6 @@ private:
     BOOL RunOutsideProgramAndQuit(const wchar_t* pwszFile, const wchar_t* pwszParameters, const wchar_t* pwszDoneLine);
     BOOL RunDiscCreatorAndQuit();
     BOOL ShowRecoveryReport();
-    BOOL HandlePEHotKey(MSG* pMsg);
     bool MayMoveWindow() const { return !m_bWinPE && !m_bKioskMode; }
 
     HICON m_hIcon;

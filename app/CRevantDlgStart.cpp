@@ -286,7 +286,7 @@ UINT CRevantDlg::OnPowerBroadcast(UINT nPowerEvent, LPARAM lParam)
 
 BOOL CRevantDlg::HandlePEHotKey(MSG* pMsg)
 {
-    if (pMsg->message != WM_SYSKEYDOWN || !(GetKeyState(VK_MENU) & kKeyDown))
+    if (!m_bWinPE || pMsg->message != WM_SYSKEYDOWN || !(GetKeyState(VK_MENU) & kKeyDown))
         return FALSE;
     switch (towupper(static_cast<wint_t>(pMsg->wParam))) {
     case L'D': {
@@ -318,7 +318,7 @@ BOOL CRevantDlg::PreTranslateMessage(MSG* pMsg)
     if (pMsg->message == WM_KEYDOWN &&
         (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_SPACE))
         return TRUE;
-    if (m_bWinPE && HandlePEHotKey(pMsg))
+    if (HandlePEHotKey(pMsg))
         return TRUE;
     return CDialog::PreTranslateMessage(pMsg);
 }

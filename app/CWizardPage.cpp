@@ -37,6 +37,15 @@ BOOL CWizardPage::OnInitDialog()
     return TRUE;
 }
 
+BOOL CWizardPage::PreTranslateMessage(MSG* pMsg)
+{
+    // The page's own dialog handling would take the keys first: Windows PE's
+    // hot-keys work on every page as on the host.
+    if (m_pHost && m_pHost->HandlePEHotKey(pMsg))
+        return TRUE;
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
 void CWizardPage::CreateNavButtons()
 {
     struct Button {

@@ -19,6 +19,8 @@ public:
     CRevantDlg* m_pHost = nullptr;
     int m_nPageId;
 
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
 protected:
     BOOL OnInitDialog() override;
     void OnOK() override {}

@@ -152,6 +152,12 @@ TEST(MendoraRun, FirstPageThenNextAndBack)
         std::string journal = Journal();
         EXPECT_NE(std::string::npos, journal.find("SetMuiLanguage en-US")) << journal;
         EXPECT_EQ(std::string::npos, journal.find("[drvload.exe")) << "a desktop loads no battery driver";
+        // Alt+X on a page shuts Windows PE down.
+        SetForegroundWindow(host);
+        CUiDriver::SendKey('X', false, true);
+        EXPECT_TRUE(CUiDriver::WaitFor([&] { return Journal().find("run Shutdown", journal.size()) != std::string::npos; },
+                                       kStartMs))
+            << Journal().substr(journal.size());
     }
 }
 
