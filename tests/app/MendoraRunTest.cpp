@@ -286,6 +286,37 @@ TEST(MendoraRun, SecondCopyIsRefused)
     EXPECT_EQ(kNormalExit, first.WaitExit());
 }
 
+TEST(MendoraRun, SeveralCopiesWhenTheUserAllowsThem)
+{
+    if (Profile() != "desktop-w7")
+        GTEST_SKIP() << "installed Windows only";
+    const wchar_t kKey[] = L"Software\\Norvale\\Revant";
+    struct Case {
+        DWORD value;
+        bool both;
+    } cases[] = {{1, true}, {2, false}, {0, false}};
+    for (const Case& c : cases) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"EnableMultiInst", REG_DWORD, &c.value, sizeof(c.value));
+        CMendoraRun first(L"");
+        HWND host = first.Host();
+        ASSERT_NE(nullptr, host) << c.value;
+        CMendoraRun second(L"");
+        if (c.both) {
+            HWND other = second.Host();
+            EXPECT_NE(nullptr, other) << c.value << ": the second copy runs too";
+            PostMessageW(other, WM_CLOSE, 0, 0);
+        } else {
+            HWND box = CUiDriver::WaitForMessageBox(second.Pid(), kStartMs);
+            EXPECT_NE(nullptr, box) << c.value;
+            CUiDriver::AnswerMessageBox(box, IDOK);
+        }
+        EXPECT_EQ(kNormalExit, second.WaitExit()) << c.value;
+        PostMessageW(host, WM_CLOSE, 0, 0);
+        EXPECT_EQ(kNormalExit, first.WaitExit()) << c.value;
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"EnableMultiInst");
+}
+
 // A program folder without its settings file: the controller cannot start.
 TEST(MendoraRun, MissingSettingsEndTheStart)
 {
