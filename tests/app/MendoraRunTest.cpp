@@ -234,6 +234,14 @@ TEST(MendoraRun, EverySwitch)
                 RECT rc = {};
                 GetWindowRect(cover, &rc);
                 EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), rc.right - rc.left) << c.name;
+                // A click on the cover brings the wizard back to the front.
+                HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                             nullptr, nullptr, nullptr);
+                SetForegroundWindow(other);
+                EXPECT_TRUE(CUiDriver::WaitFor([&] { return GetForegroundWindow() == other; }, 5000)) << c.name;
+                PostMessageW(cover, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+                EXPECT_TRUE(CUiDriver::WaitFor([&] { return GetForegroundWindow() == host; }, 5000)) << c.name;
+                DestroyWindow(other);
             } else {
                 // Enter and Esc never close the wizard.
                 HWND page = CUiDriver::VisiblePage(host);
