@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "CSimPc.h"
+#include "AppTestSupport.h"
 #include "PageFlow.h"
 #include "ZQSimFixture.h"
 
@@ -21,33 +21,10 @@ const DWORD kStartMs = 30000;
 const DWORD kExitMs = 30000;
 const int kNormalExit = 1;
 
-std::wstring ProgramFolder()
-{
-    wchar_t path[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.rfind(L'\\') + 1);
-}
-
-std::string Profile()
-{
-    const char* p = getenv("SUITE_SIMPC");
-    return p ? p : "";
-}
-
-std::string ReadAll(const std::wstring& path)
-{
-    std::ifstream f(path.c_str(), std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-std::string Journal()
-{
-    CSimPc pc(L"MendoraRunTest");
-    return pc.Open() ? ReadAll(pc.Root() + L"\\journal.log") : std::string();
-}
+using AppTestSupport::Journal;
+using AppTestSupport::Profile;
+using AppTestSupport::ProgramFolder;
+using AppTestSupport::ReadAll;
 
 // One run of the program, ended by the test if it still runs at the end.
 class CMendoraRun {
@@ -104,6 +81,22 @@ private:
 HWND FindProcessWindow(DWORD pid, const wchar_t* title)
 {
     return CUiDriver::WaitForWindow(pid, nullptr, title, 5000);
+}
+
+// A program folder of its own: the program, its English library and, when
+// asked, its settings file; empty when it cannot be made.
+std::wstring PrivateProgramFolder(const std::wstring& folder, bool withSettings)
+{
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"Language").c_str(), nullptr);
+    CreateDirectoryW((folder + L"Language\\ENU").c_str(), nullptr);
+    for (const wchar_t* name : {L"Mendora.exe", L"Language\\ENU\\RVRC.dll", L"MD.ini"}) {
+        if (!withSettings && wcscmp(name, L"MD.ini") == 0)
+            continue;
+        if (!CopyFileW((ProgramFolder() + name).c_str(), (folder + name).c_str(), FALSE))
+            return L"";
+    }
+    return folder;
 }
 
 int ExpectedFirstPage()
@@ -330,12 +323,8 @@ TEST(MendoraRun, MissingSettingsEndTheStart)
 {
     if (Profile() != "desktop-w7")
         GTEST_SKIP() << "installed Windows only";
-    std::wstring folder = L"C:\\NoSettings\\";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    CreateDirectoryW((folder + L"Language").c_str(), nullptr);
-    CreateDirectoryW((folder + L"Language\\ENU").c_str(), nullptr);
-    for (const wchar_t* name : {L"Mendora.exe", L"Language\\ENU\\RVRC.dll"})
-        ASSERT_TRUE(CopyFileW((ProgramFolder() + name).c_str(), (folder + name).c_str(), FALSE));
+    std::wstring folder = PrivateProgramFolder(L"C:\\NoSettings\\", false);
+    ASSERT_FALSE(folder.empty());
     CMendoraRun run(L"", folder);
     HWND box = CUiDriver::WaitForMessageBox(run.Pid(), kStartMs);
     ASSERT_NE(nullptr, box);
@@ -351,12 +340,8 @@ TEST(MendoraRun, NotebookLoadsTheBatteryDriverUnderWindowsPE)
 {
     if (Profile() != "desktop-w7-pe")
         GTEST_SKIP() << "Windows PE only";
-    std::wstring folder = L"C:\\NotebookProgram\\";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    CreateDirectoryW((folder + L"Language").c_str(), nullptr);
-    CreateDirectoryW((folder + L"Language\\ENU").c_str(), nullptr);
-    for (const wchar_t* name : {L"Mendora.exe", L"MD.ini", L"Language\\ENU\\RVRC.dll"})
-        ASSERT_TRUE(CopyFileW((ProgramFolder() + name).c_str(), (folder + name).c_str(), FALSE));
+    std::wstring folder = PrivateProgramFolder(L"C:\\NotebookProgram\\", true);
+    ASSERT_FALSE(folder.empty());
     ASSERT_TRUE(ZQSimFixture().SetPlatformVendor(true, false).Write(folder + L"ZQ.sim"));
     CMendoraRun run(L"", folder);
     HWND host = run.Host();
