@@ -23,6 +23,7 @@ const wchar_t kTempSuffix[] = L".tmp";
 const UINT kFirstItemId = 264;
 const int kDecimal = 10;
 const int kFirstResumableSet = 2;
+const size_t kNumberChars = 32;
 
 template <class T>
 class ComRef {
@@ -273,16 +274,19 @@ HRESULT ResumeSnapshot::ReadItem(XmlDomHelper& dom, IXMLDOMNode* pItem, UINT uId
             hr = NV_E_BUFFER_TOO_SMALL;
     }
     BYTE bMust = 0, bFolder = 0, bOneLevel = 0, bAtomic = 0;
-    int iLevel = 1;
     dom.GetAttributeBool(L"MustProcess", &bMust);
     dom.GetAttributeBool(L"Folder", &bFolder);
     dom.GetAttributeBool(L"OneLevel", &bOneLevel);
     dom.GetAttributeBool(L"Atomic", &bAtomic);
-    dom.GetAttributeInt(L"PriorityLevel", &iLevel);
+    // Levels are saved unsigned; a signed read would clip those above INT_MAX.
+    wchar_t wszLevel[kNumberChars] = L"1";
+    if (dom.GetAttribute(L"PriorityLevel", wszLevel, _countof(wszLevel)) == NV_E_BUFFER_TOO_SMALL)
+        hr = NV_E_BUFFER_TOO_SMALL;
+    UINT uLevel = wszLevel[0] ? static_cast<UINT>(wcstoul(wszLevel, nullptr, kDecimal)) : 1;
     dom.ReleaseAttributes();
     if (FAILED(hr))
         return hr; // a cut path would name another file
-    *ppEntry = new (std::nothrow) FileEntry(wszValues[0], wszValues[1], wszValues[2], static_cast<UINT>(iLevel), bMust,
+    *ppEntry = new (std::nothrow) FileEntry(wszValues[0], wszValues[1], wszValues[2], uLevel, bMust,
                                             bFolder, bOneLevel, bAtomic, uId, bAtomic, 0);
     return *ppEntry ? S_OK : NV_E_ALLOC;
 }
