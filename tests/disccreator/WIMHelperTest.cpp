@@ -70,7 +70,12 @@ protected:
 
 TEST_F(WIMHelperTest, ImageSmallerThanAPartStaysWhole)
 {
+    // The split library is found in the program folder, wherever the process stands.
+    wchar_t wszCurrent[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, wszCurrent);
+    ASSERT_TRUE(SetCurrentDirectoryW(L"O:\\"));
     std::vector<Event> events = Run(kSource, kTarget, 64 * kMiB);
+    SetCurrentDirectoryW(wszCurrent);
     ASSERT_EQ(3u, events.size());
     EXPECT_EQ(WIM_MSG_SPLIT, events[0].message);
     EXPECT_GT(events[0].progress, 0.0f);
