@@ -139,7 +139,7 @@ void XmlReader::ReadSettings(IXMLDOMNode* pRoot)
 
 // Reads string attributes of the selected element; an absent one is empty,
 // one longer than its buffer refuses the file.
-HRESULT XmlReader::ReadStrings(const wchar_t* const* ppwszNames, wchar_t (*pValues)[260], size_t count)
+HRESULT XmlReader::ReadStrings(const wchar_t* const* ppwszNames, wchar_t (*pValues)[kPathChars], size_t count)
 {
     for (size_t i = 0; i < count; ++i) {
         if (m_pDom->GetAttribute(ppwszNames[i], pValues[i], kPathChars) == NV_E_BUFFER_TOO_SMALL)

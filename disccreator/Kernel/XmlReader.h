@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "DiscErrorCode.h"
 #include "IReader.h"
 
 class XmlDomHelper;
@@ -45,7 +46,7 @@ private:
     HRESULT ForEachChild(IXMLDOMNode* pRoot, const wchar_t* pwszName, Read read);
     HRESULT ReadLogs(IXMLDOMNode* pRoot, ILogCollector* pLogs);
     HRESULT ReadRules(IXMLDOMNode* pRoot, IRuleCollector* pRules);
-    HRESULT ReadStrings(const wchar_t* const* ppwszNames, wchar_t (*pValues)[260], size_t count);
+    HRESULT ReadStrings(const wchar_t* const* ppwszNames, wchar_t (*pValues)[kPathChars], size_t count);
 
     std::unique_ptr<XmlDomHelper> m_pDom;
     wchar_t m_wszSource[MAX_PATH] = {};
