@@ -174,6 +174,14 @@ TEST(MendoraRun, PEMessageBoxesShowTheLibrarysButtons)
     EXPECT_EQ(L"#5058", CUiDriver::Text(box, IDCANCEL));
     ASSERT_TRUE(CUiDriver::AnswerMessageBox(box, IDCANCEL));
     EXPECT_EQ(-1, run.WaitExit(1000)) << "Cancel keeps the program";
+    // OK restarts the machine without ending the dialog first.
+    size_t before = Journal().size();
+    PostMessageW(host, WM_CLOSE, 0, 0);
+    box = CUiDriver::WaitForMessageBox(run.Pid(), kStartMs);
+    ASSERT_NE(nullptr, box);
+    ASSERT_TRUE(CUiDriver::AnswerMessageBox(box, IDOK));
+    EXPECT_TRUE(CUiDriver::WaitFor([&] { return Journal().find("run Reboot", before) != std::string::npos; }, kStartMs));
+    EXPECT_EQ(-1, run.WaitExit(500)) << "the restart ends the program, not the dialog";
     DeleteFileW(L"D:\\language.ini");
 }
 
