@@ -230,6 +230,10 @@ public:
     BOOL SetupQsvd();
     BOOL InstallWimMount(const wchar_t* pwszFolder);
     BOOL WimFltrStarted() const { return m_bWimFltrStarted; }
+#ifndef RV_DISCORA
+    // TRUE when System Restore runs.
+    BOOL IsMSRestoreRunning();
+#endif
 
     // Process-wide operation state, written by the worker thread, the
     // imaging callback and the copy routines, read by the polling page.
@@ -355,8 +359,15 @@ private:
 // Formats into a narrow buffer of MAX_PATH characters, cut when too long.
 int FormatPathA(char (&szBuf)[MAX_PATH], const char* pszFormat, ...);
 
+#ifndef RV_DISCORA
+// A user-created disc's label ("Recovery" + disc number + disc count) cut
+// at 'y': the text before must be "Recover" (any case); *pwstrDigits gets
+// the token after it, empty when there is none.
+enum UCRDLabelSplit { ULS_NO_SPLIT, ULS_WRONG_TEXT, ULS_OK };
+UCRDLabelSplit SplitUCRDLabel(const std::wstring& wstrLabel, std::wstring* pwstrDigits);
+#endif
+
 // Delete the driver services; TRUE when deleted or absent.
 BOOL DeleteWimFltrService();
 BOOL DeleteQsvdService();
-// TRUE when System Restore runs.
-BOOL IsMSRestoreRunning();
+

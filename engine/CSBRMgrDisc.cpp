@@ -332,20 +332,38 @@ HRESULT CSBRMgr::ZQGetDiscCount(BOOL bFactorySet, DWORD* pdwCount)
     return S_OK;
 }
 
+UCRDLabelSplit SplitUCRDLabel(const std::wstring& wstrLabel, std::wstring* pwstrDigits)
+{
+    // Tokens as the runtime tokenizer cuts them at a lower-case 'y': leading
+    // delimiters skipped, each token ends at the next one.
+    const wchar_t kDelimiter = L'y';
+    size_t first = wstrLabel.find_first_not_of(kDelimiter);
+    if (first == std::wstring::npos)
+        return ULS_NO_SPLIT;
+    size_t end = wstrLabel.find(kDelimiter, first);
+    if (_wcsicmp(wstrLabel.substr(first, end == std::wstring::npos ? end : end - first).c_str(), L"Recover") != 0)
+        return ULS_WRONG_TEXT;
+    pwstrDigits->clear();
+    size_t second = end == std::wstring::npos ? end : wstrLabel.find_first_not_of(kDelimiter, end);
+    if (second != std::wstring::npos)
+        *pwstrDigits = wstrLabel.substr(second, wstrLabel.find(kDelimiter, second) - second);
+    return ULS_OK;
+}
+
 BOOL CSBRMgr::DiscLabelMatchesWaitedDisc()
 {
     CAutoTrace trace(L"CSBRMgr", L"ZQWaitTheCorrectRecoverydisc", nullptr);
     std::wstring label = m_pEnv->VolumeLabel(GetUCRDDrvLet());
-    size_t y = label.find_first_of(L"yY");
-    if (y == std::wstring::npos || y == 0) {
+    std::wstring digits;
+    UCRDLabelSplit enSplit = SplitUCRDLabel(label, &digits);
+    if (enSplit == ULS_NO_SPLIT) {
         trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Return failure from wcstok_s().");
         return FALSE;
     }
-    if (_wcsicmp(label.substr(0, y).c_str(), L"Recover") != 0) {
+    if (enSplit == ULS_WRONG_TEXT) {
         trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Return failure from _wcsicmp().");
         return FALSE;
     }
-    std::wstring digits = label.substr(y + 1);
     if (digits.size() >= 1 && static_cast<DWORD>(digits[0] - L'0') == m_dwWaitingDiscIndex + 1)
         return TRUE;
     trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Return failure in [Step 2]: Check if disc index is right.");

@@ -96,6 +96,8 @@ HRESULT CSBRMgr::GetZQProgress(DWORD* pdwStatus, DWORD* pdwPercent, wchar_t* pws
         }
     }
     *pdwStatus = m_enZQStatus;
+    // Kinds without a percent rule leave the caller's value alone.
+    bool bRuled = true;
     if (pdwPercent) {
         switch (m_enOperation) {
         case RO_FACTORY_RESET: *pdwPercent = GetFactoryResetPercent(); break;
@@ -103,12 +105,12 @@ HRESULT CSBRMgr::GetZQProgress(DWORD* pdwStatus, DWORD* pdwPercent, wchar_t* pws
         case RO_SSRD_FACTORY_RESET: *pdwPercent = GetSSRDPercent(); break;
         case RO_REMOVE_RP: *pdwPercent = GetRemoveRPPercent(); break;
         case RO_REIMAGE: *pdwPercent = m_dwPercent; break;
-        default: break;
+        default: bRuled = false; break;
         }
         // A worker that ended well has finished, whatever its rule reached.
-        if (bEnded)
+        if (bRuled && bEnded)
             *pdwPercent = 100;
-        else if (*pdwPercent >= 100)
+        else if (bRuled && *pdwPercent >= 100)
             *pdwPercent = 99;
     }
     if (pwszFile && cchFile) {

@@ -181,6 +181,32 @@ TEST_F(SBRMgrOnSimPc, SolidStateAndFreeSpace)
     }
 }
 
+// A notebook whose main disk is the hard disk keeps RPDATA on its other
+// fixed disk, the solid-state one.
+TEST_F(SBRMgrOnSimPc, RPDATADiskBesideAMainHardDisk)
+{
+    if (!m_pRow->ssdPlusHDD)
+        GTEST_SKIP() << "one SSD plus one hard disk only";
+    CSimPc pc(L"test");
+    ASSERT_TRUE(pc.Open());
+    auto swapKinds = [](SimPcState& state) {
+        for (SimDisk& d : state.disks) {
+            if (!d.removable)
+                d.ssd = !d.ssd;
+        }
+        return S_OK;
+    };
+    ASSERT_EQ(S_OK, pc.Update(swapKinds));
+    CSBRMgr mgr(&m_env);
+    ASSERT_EQ(S_OK, mgr.Init());
+    mgr.SetZQOSVer(m_pRow->platform);
+    mgr.SetZQVendor(m_pRow->vendor);
+    ASSERT_EQ(S_OK, mgr.InitDisk());
+    EXPECT_TRUE(mgr.IsOneSSDPlusOneHDD());
+    EXPECT_EQ(Profile() == "notebook-w7-ssd-usb-hdd-pe" ? 2u : 1u, mgr.ZQGetRPDATADiskIndex());
+    EXPECT_EQ(S_OK, pc.Update(swapKinds));
+}
+
 TEST_F(SBRMgrOnSimPc, DiscTypeAndDiscInformation)
 {
     const Expected& e = *m_pRow;

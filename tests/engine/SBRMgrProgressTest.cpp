@@ -227,6 +227,24 @@ TEST_F(SBRMgrProgressTest, WorkerEnd)
     }
 }
 
+// A kind without a percent rule leaves the caller's percent as it was,
+// while the worker runs and after it ended.
+TEST_F(SBRMgrProgressTest, UnlistedKindKeepsTheCallersPercent)
+{
+    for (DWORD dwKind : {0ul, 5ul, 6ul, 8ul}) {
+        SetEvent(g_hEndWorker);
+        m_mgr.WaitWorker(5000);
+        ResetEvent(g_hEndWorker);
+        ASSERT_EQ(S_OK, m_mgr.StartWorker(static_cast<RecoveryOperation>(dwKind), WaitingWorker)) << dwKind;
+        CSBRMgr::m_enZQStatus = OS_REINSTALL;
+        CSBRMgr::m_dwPercent = 150;
+        EXPECT_EQ(12345u, Poll()) << "kind " << dwKind << " while running";
+        SetEvent(g_hEndWorker);
+        ASSERT_TRUE(m_mgr.WaitWorker(5000));
+        EXPECT_EQ(12345u, Poll()) << "kind " << dwKind << " after the end";
+    }
+}
+
 TEST_F(SBRMgrProgressTest, ImagingCallback)
 {
     struct {
