@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "CDiscInfoPass.h"
 #include "IControllerEnvironment.h"
 #include "MDConfig.h"
 #include "ZQPlatformVendor.h"
@@ -90,17 +91,6 @@ struct ZQPartRecord {
     DWORD dwExtra;
 };
 
-// One optical drive's entry of the disc-information table (32 bytes).
-struct ZQDiscInfo {
-    wchar_t wcDrvLet;
-    WORD wReserved;
-    DWORD dwValue1;
-    DWORD dwValue2;
-    DWORD dwValue3;
-    ULONGLONG ullCapacity;
-    DWORD dwLabelValue;
-    DWORD dwReserved;
-};
 
 // The recovery program's controller also reads the recovery set's build
 // information and sizes (the base supplies them, the controller the letters).
@@ -126,7 +116,7 @@ public:
     DWORD GetZQVendor() const { return m_enZQVendor; }
     DWORD GetZQOSVer() const { return m_dwZQOSVer; }
     void SetSkipSaveFile(BOOL bSkip) { m_bSkipSaveFile = bSkip; }
-    void SetBootCDROMIndex(DWORD dwIndex) { m_dwBootCDROMIndex = dwIndex; }
+    void SetBootCDROMIndex(DWORD dwIndex);
     RecoveryOperation GetOperation() const { return m_enOperation; }
     HRESULT SetNeedShrink(BOOL bNeed) { m_bNeedShrink = bNeed; return S_OK; }
     HRESULT SetNeedWipe() { m_bNeedWipe = TRUE; return S_OK; }
@@ -179,8 +169,10 @@ public:
     HRESULT InitBurning();
     DWORD GetCDROMCount();
     HRESULT GetDrvLetter(DWORD dwIndex, wchar_t* pwcDrvLet);
+    // The tray calls act on the boot optical drive, selected first.
     HRESULT LockTray(BOOL bLock);
     HRESULT EjectTray(BOOL bEject);
+    HRESULT IsBootDriveReady();
     wchar_t GetSSRDDrvLet();
     wchar_t GetUCRDDrvLet();
     BOOL IsUCRDDrvLetRight(wchar_t wcDrvLet);
@@ -269,13 +261,14 @@ private:
     DWORD Win7NotebookRPDATAPartIndex();
     // Optical drives: every select-then-ask sequence runs under m_csBurn.
     HRESULT EnsureBurnMgmt();
+    void SelectBootDrive();
     HRESULT RefreshDriveCount();
     BOOL UCRDMarksPresent(wchar_t wcDrvLet);
     BOOL DiscLabelMatchesWaitedDisc();
     void RejectDisc();
-    static DWORD WINAPI DiscInfoThread(LPVOID pv);
-    void RunDiscInfoPass();
-    void JoinDiscInfoWorker();
+    CRITICAL_SECTION* BurnLock() { return m_pDiscPass->BurnLock(); }
+    // Waits a limited time for the last pass's thread, then lets it go.
+    void JoinDiscInfoWorker(DWORD dwMilliseconds);
     // Progress.
     DWORD ElapsedSeconds(int iRule);
     DWORD GetFactoryResetPercent();
@@ -300,13 +293,12 @@ private:
     DWORD m_dwCDROMCount;
     DWORD m_dwCurCDROMIndex;
     DWORD m_dwOSVersion;
-    ZQDiscInfo m_arrDiscInfo[26];
-    HANDLE m_pDiscInfoThread; // set while a pass runs
+    // The table, the pass's event and the burn lock live in the pass state,
+    // which a hung pass thread keeps alive after the controller has gone.
+    std::shared_ptr<CDiscInfoPass> m_pDiscPass;
     HANDLE m_hDiscInfoWorker; // the last pass's thread, waited for before reuse and at the end
     HANDLE* m_phDiscInfoEvent;
-    CRITICAL_SECTION m_csDiscInfo;
     CRITICAL_SECTION m_csInit;
-    CRITICAL_SECTION m_csBurn;
     wchar_t m_wszProgramFolder[MAX_PATH];
     IBurnMgmt* m_pIBurnMgmt;
     DWORD m_dwUPDiskIndex;

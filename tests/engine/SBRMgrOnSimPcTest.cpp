@@ -5,12 +5,18 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <future>
+#include <thread>
 #include <string>
+#include <vector>
 
 #include "CAutoLockDrv.h"
 #include "CSBRMgr.h"
 #include "CSimPc.h"
+#include "CSimPcLock.h"
+#include "TestFiles.h"
 #include "NvErrorCode.h"
 #include "ZQSimKey.h"
 
@@ -79,11 +85,22 @@ const Expected kPcs[] = {
      0, 0},
     {"pe-user-discs", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UCRD, S_OK, MiB,
      200 * GiB - 201 * MiB},
+    {"pe-user-discs-two-drives", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE,
+     RDT_UCRD, S_OK, MiB, 200 * GiB - 201 * MiB},
     {"desktop-vista", ZQ_PLATFORM_VISTA, ZQ_VENDOR_DOZ, 1, 1, 2, 2, NONE, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN,
      S_OK, 5 * GiB - MiB, 20 * GiB - MiB},
     {"desktop-w7-no-rp", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'C', 0, 0, 0, FALSE, FALSE, FALSE, RDT_UNKNOWN,
      S_OK, 200 * GiB - 201 * MiB, 200 * GiB - 201 * MiB},
 };
+
+std::vector<SimOptical> Opticals()
+{
+    CSimPc pc(L"test");
+    SimPcState state;
+    if (!pc.Open() || FAILED(pc.Read(state)))
+        return {};
+    return state.opticals;
+}
 
 std::string Profile()
 {
@@ -212,14 +229,15 @@ TEST_F(SBRMgrOnSimPc, DiscTypeAndDiscInformation)
     const Expected& e = *m_pRow;
     CSBRMgr& mgr = *m_pMgr;
     EXPECT_EQ(e.disc, mgr.GetRecoveryDiscType()) << e.profile;
-    EXPECT_EQ(1u, mgr.GetCDROMCount()) << e.profile;
+    const DWORD dwDrives = static_cast<DWORD>(Opticals().size());
+    EXPECT_EQ(dwDrives, mgr.GetCDROMCount()) << e.profile;
 
     ASSERT_EQ(S_OK, mgr.UpdateDiscInfoCache()) << e.profile;
     ASSERT_TRUE(mgr.WaitDiscInfoPass(10000)) << e.profile;
     ZQDiscInfo entry = mgr.GetDiscInfoEntry(0);
     EXPECT_EQ(L'E', entry.wcDrvLet) << e.profile;
     EXPECT_EQ(e.disc == RDT_UNKNOWN ? 0u : 2298496ull * 2048, entry.ullCapacity) << e.profile;
-    EXPECT_EQ(0, mgr.GetDiscInfoEntry(1).wcDrvLet) << e.profile;
+    EXPECT_EQ(0, mgr.GetDiscInfoEntry(dwDrives).wcDrvLet) << e.profile;
 
     if (e.disc == RDT_SSRD) {
         EXPECT_TRUE(mgr.CheckSSRDLabel(1, 2));
@@ -227,12 +245,99 @@ TEST_F(SBRMgrOnSimPc, DiscTypeAndDiscInformation)
     }
 }
 
+std::string JournalText()
+{
+    CSimPc pc(L"test");
+    if (!pc.Open())
+        return std::string();
+    return TestFiles::ReadBytes(pc.Root() + L"\\journal.log");
+}
+
+DWORD ThreadsOfThisProcess()
+{
+    HANDLE hSnap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (hSnap == INVALID_HANDLE_VALUE)
+        return 0;
+    THREADENTRY32 te{};
+    te.dwSize = sizeof te;
+    DWORD dwCount = 0;
+    for (BOOL b = Thread32First(hSnap, &te); b; b = Thread32Next(hSnap, &te)) {
+        if (te.th32OwnerProcessID == GetCurrentProcessId())
+            ++dwCount;
+    }
+    CloseHandle(hSnap);
+    return dwCount;
+}
+
 TEST_F(SBRMgrOnSimPc, DestroyedWhileThePassRuns)
 {
+    // A first pass settles whatever threads the system keeps for COM.
     ASSERT_EQ(S_OK, m_pMgr->UpdateDiscInfoCache());
-    // The controller waits for its disc-information pass before it goes.
+    ASSERT_TRUE(m_pMgr->WaitDiscInfoPass(10000));
+    DWORD dwThreads = ThreadsOfThisProcess();
+    ASSERT_EQ(S_OK, m_pMgr->UpdateDiscInfoCache());
     m_pMgr.reset();
-    SUCCEED();
+    // The controller waited for its pass: nothing of it runs on.
+    std::string journal = JournalText();
+    EXPECT_LE(ThreadsOfThisProcess(), dwThreads) << "a pass thread outlived the controller";
+    Sleep(300);
+    EXPECT_EQ(journal.size(), JournalText().size()) << "the drives were asked after the controller went";
+}
+
+// A pass stuck in a drive does not hold the controller's end for ever; the
+// thread finishes later on its own state.
+TEST_F(SBRMgrOnSimPc, HungPassIsLetGo)
+{
+    class CShortWait : public CPcEnvironment {
+    public:
+        DWORD DiscPassWaitMilliseconds() override { return 200; }
+    } env;
+    CSimPc pc(L"test");
+    ASSERT_TRUE(pc.Open());
+    const ULONGLONG kHoldMs = 3000;
+    bool bHeld = false;
+    for (int attempt = 0; attempt < 20 && !bHeld; ++attempt) {
+        std::unique_ptr<CSBRMgr> pMgr(new CSBRMgr(&env));
+        ASSERT_EQ(S_OK, pMgr->Init());
+        ASSERT_EQ(S_OK, pMgr->InitBurning());
+        pMgr->SetBootCDROMIndex(0);
+        ASSERT_EQ(S_OK, pMgr->UpdateDiscInfoCache());
+        // Every stand-in call waits while the test holds the PC's lock.
+        CSimPcLock hold(pc.Root());
+        if (pMgr->WaitDiscInfoPass(0))
+            continue; // the pass was quicker than the lock: try again
+        bHeld = true;
+        ULONGLONG ullStart = GetTickCount64();
+        pMgr.reset();
+        ULONGLONG ullTaken = GetTickCount64() - ullStart;
+        EXPECT_LT(ullTaken, kHoldMs) << "the end waited for the hung pass";
+        Sleep(static_cast<DWORD>(kHoldMs - (ullTaken < kHoldMs ? ullTaken : 0)));
+    }
+    ASSERT_TRUE(bHeld) << "the pass always ended before the lock was taken";
+    // The abandoned pass goes on to the end of its drives.
+    size_t cbBefore = JournalText().size();
+    for (int i = 0; i < 100 && JournalText().find("SelectDrive", cbBefore) == std::string::npos; ++i)
+        Sleep(50);
+    EXPECT_NE(std::string::npos, JournalText().find("SelectDrive", cbBefore)) << "the pass never went on";
+}
+
+// A pass that had to make its own burn object releases it in its apartment
+// and never hands it to the controller.
+TEST_F(SBRMgrOnSimPc, PassKeepsNoBurnObjectOfItsApartment)
+{
+    if (!m_pMgr->IsUnderWinPE())
+        GTEST_SKIP() << "the pass makes its own burn object in Windows PE only";
+    CSBRMgr mgr(&m_env);
+    ASSERT_EQ(S_OK, mgr.Init());
+    HRESULT hrStart = E_FAIL;
+    // A thread without COM cannot make the burn object for the controller.
+    std::thread starter([&] { hrStart = mgr.UpdateDiscInfoCache(); });
+    starter.join();
+    ASSERT_EQ(S_OK, hrStart);
+    ASSERT_TRUE(mgr.WaitDiscInfoPass(10000));
+    EXPECT_EQ(L'E', mgr.GetDiscInfoEntry(0).wcDrvLet) << "the pass read the drives with its own object";
+    wchar_t wc = 0;
+    EXPECT_EQ(E_FAIL, mgr.GetDrvLetter(0, &wc)) << "the controller kept the pass's object";
 }
 
 TEST_F(SBRMgrOnSimPc, UserDiscSetInOrder)
@@ -263,9 +368,76 @@ TEST_F(SBRMgrOnSimPc, UserDiscSetInOrder)
 // The tray lock as the simulated PC records it.
 bool TrayLocked()
 {
+    std::vector<SimOptical> drives = Opticals();
+    return !drives.empty() && drives[0].locked;
+}
+
+// The first disc of the user-created set in the first drive, unlocked, the
+// second queued behind it.
+HRESULT FirstUserDiscIn()
+{
     CSimPc pc(L"test");
-    SimPcState state;
-    return pc.Open() && SUCCEEDED(pc.Read(state)) && !state.opticals.empty() && state.opticals[0].locked;
+    if (!pc.Open())
+        return E_FAIL;
+    return pc.Update([&pc](SimPcState& state) {
+        SimOptical& drive = state.opticals[0];
+        drive.queue.clear();
+        drive.locked = false;
+        HRESULT hr = S_OK;
+        if (drive.disc != L"ucrd1") {
+            hr = pc.EjectDisc(state, drive);
+            if (SUCCEEDED(hr))
+                hr = pc.InsertDisc(state, drive, L"ucrd1");
+        }
+        drive.queue.push_back(L"ucrd2");
+        return hr;
+    });
+}
+
+// After the start-up pass (which ends on the last drive) the tray lock, the
+// wait for a disc and the rejection of a wrong one act on the boot drive.
+TEST_F(SBRMgrOnSimPc, TrayCallsActOnTheBootDrive)
+{
+    if (Opticals().size() < 2 || m_pRow->disc != RDT_UCRD)
+        GTEST_SKIP() << "a recovery disc in the first of two drives only";
+    // Earlier tests may have fed the next disc in: start from the first.
+    ASSERT_EQ(S_OK, FirstUserDiscIn());
+    m_pMgr.reset(new CSBRMgr(&m_env));
+    CSBRMgr& mgr = *m_pMgr;
+    ASSERT_EQ(S_OK, mgr.Init());
+    mgr.SetZQOSVer(m_pRow->platform);
+    mgr.SetZQVendor(m_pRow->vendor);
+    ASSERT_EQ(S_OK, mgr.InitBurning());
+    mgr.SetBootCDROMIndex(0);
+    ASSERT_EQ(RDT_UCRD, mgr.GetRecoveryDiscType());
+    ASSERT_EQ(S_OK, mgr.UpdateDiscInfoCache());
+    ASSERT_TRUE(mgr.WaitDiscInfoPass(10000));
+    EXPECT_EQ(L'I', mgr.GetDiscInfoEntry(1).wcDrvLet);
+    {
+        CAutoLockDrv lock(m_pMgr.get());
+        EXPECT_TRUE(lock.IsLocked());
+        std::vector<SimOptical> drives = Opticals();
+        EXPECT_TRUE(drives[0].locked) << "the boot drive is locked";
+        EXPECT_FALSE(drives[1].locked) << "the other drive is left alone";
+    }
+    EXPECT_FALSE(Opticals()[0].locked);
+
+    DWORD dwCount = 0;
+    ASSERT_EQ(S_OK, mgr.ZQGetDiscCount(FALSE, &dwCount));
+    mgr.SetFirstDiscID(mgr.GetDiscID(L"E:\\SETINFO.LOG"), L"E:\\SETINFO.LOG");
+    CSBRMgr::m_dwWaitingDiscIndex = 1;
+    // Leave the other drive current, as a page's drive walk would.
+    ASSERT_EQ(S_OK, mgr.UpdateDiscInfoCache());
+    ASSERT_TRUE(mgr.WaitDiscInfoPass(10000));
+    auto wait = std::async(std::launch::async, [&mgr] { return mgr.ZQWaitTheCorrectRecoverydisc(1); });
+    if (wait.wait_for(std::chrono::seconds(30)) != std::future_status::ready)
+        mgr.AbortOperation();
+    EXPECT_EQ(S_OK, wait.get());
+    std::vector<SimOptical> drives = Opticals();
+    EXPECT_EQ(L"ucrd2", drives[0].disc) << "the first disc was ejected from the boot drive";
+    EXPECT_EQ(L"blank", drives[1].disc);
+    EXPECT_FALSE(drives[1].trayOpen) << "the other drive's tray stayed closed";
+    EXPECT_EQ(S_OK, FirstUserDiscIn());
 }
 
 TEST_F(SBRMgrOnSimPc, TrayLockedForTheScope)
