@@ -66,31 +66,34 @@ struct Expected {
     RecoveryDiscType disc;
     HRESULT freeResult;
     ULONGLONG freeBehindLast, freeWithRPDATA;
+    BOOL oneSSDOnly;
 };
 
 const Expected kPcs[] = {
     {"desktop-w7", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
-     MiB, 200 * GiB - 201 * MiB},
+     MiB, 200 * GiB - 201 * MiB, FALSE},
     {"desktop-w7-pe", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
-     MiB, 200 * GiB - 201 * MiB},
+     MiB, 200 * GiB - 201 * MiB, FALSE},
     {"notebook-w7", ZQ_PLATFORM_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
-     10 * GiB - MiB, 40 * GiB - MiB},
+     10 * GiB - MiB, 40 * GiB - MiB, FALSE},
     {"notebook-w7-pe", ZQ_PLATFORM_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN, S_OK,
-     10 * GiB - MiB, 40 * GiB - MiB},
+     10 * GiB - MiB, 40 * GiB - MiB, FALSE},
+    {"notebook-w7-ssd-pe", ZQ_PLATFORM_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, NONE, NONE, L'B', 0, L'D', L'D', TRUE, TRUE, FALSE,
+     RDT_UNKNOWN, S_OK, 10 * GiB - MiB, 40 * GiB - MiB, TRUE},
     {"notebook-w7-ssd-hdd-pe", ZQ_PLATFORM_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'G', TRUE, TRUE, TRUE, RDT_UNKNOWN,
-     S_OK, 40 * GiB - MiB, 100 * GiB - MiB},
+     S_OK, 40 * GiB - MiB, 100 * GiB - MiB, FALSE},
     {"notebook-w7-ssd-usb-hdd-pe", ZQ_PLATFORM_WIN7, ZQ_VENDOR_CNB, 1, 4, 2, 2, 1, L'B', 0, L'D', L'G', TRUE, TRUE, TRUE,
-     RDT_UNKNOWN, S_OK, 40 * GiB - MiB, 100 * GiB - MiB},
+     RDT_UNKNOWN, S_OK, 40 * GiB - MiB, 100 * GiB - MiB, FALSE},
     {"pe-factory-disc", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, 0, 0, 0, 0, FALSE, FALSE, FALSE, RDT_SSRD, NV_E_FILE_NOT_EXIST,
-     0, 0},
+     0, 0, FALSE},
     {"pe-user-discs", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE, RDT_UCRD, S_OK, MiB,
-     200 * GiB - 201 * MiB},
+     200 * GiB - 201 * MiB, FALSE},
     {"pe-user-discs-two-drives", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'B', L'A', L'D', L'D', TRUE, FALSE, FALSE,
-     RDT_UCRD, S_OK, MiB, 200 * GiB - 201 * MiB},
+     RDT_UCRD, S_OK, MiB, 200 * GiB - 201 * MiB, FALSE},
     {"desktop-vista", ZQ_PLATFORM_VISTA, ZQ_VENDOR_DOZ, 1, 1, 2, 2, NONE, L'C', 0, L'D', L'D', TRUE, FALSE, FALSE, RDT_UNKNOWN,
-     S_OK, 5 * GiB - MiB, 20 * GiB - MiB},
+     S_OK, 5 * GiB - MiB, 20 * GiB - MiB, FALSE},
     {"desktop-w7-no-rp", ZQ_PLATFORM_WIN7, ZQ_VENDOR_DOZ, 2, 1, 3, 3, 1, L'C', 0, 0, 0, FALSE, FALSE, FALSE, RDT_UNKNOWN,
-     S_OK, 200 * GiB - 201 * MiB, 200 * GiB - 201 * MiB},
+     S_OK, 200 * GiB - 201 * MiB, 200 * GiB - 201 * MiB, FALSE},
 };
 
 std::vector<SimOptical> Opticals()
@@ -179,7 +182,7 @@ TEST_F(SBRMgrOnSimPc, SolidStateAndFreeSpace)
     CSBRMgr& mgr = *m_pMgr;
     EXPECT_EQ(e.localSSD, mgr.LocalSSDIsExist()) << e.profile;
     EXPECT_EQ(e.ssdPlusHDD, mgr.IsOneSSDPlusOneHDD()) << e.profile;
-    EXPECT_FALSE(mgr.IsOneSSDOnly()) << e.profile;
+    EXPECT_EQ(e.oneSSDOnly, mgr.IsOneSSDOnly()) << e.profile;
     // The factory image goes to the other fixed disk, never to a USB disk.
     DWORD dwDataDisk = !e.ssdPlusHDD ? 0 : (Profile() == "notebook-w7-ssd-usb-hdd-pe" ? 2 : 1);
     EXPECT_EQ(dwDataDisk, mgr.ZQGetRPDATADiskIndex()) << e.profile;
@@ -222,6 +225,73 @@ TEST_F(SBRMgrOnSimPc, RPDATADiskBesideAMainHardDisk)
     EXPECT_TRUE(mgr.IsOneSSDPlusOneHDD());
     EXPECT_EQ(Profile() == "notebook-w7-ssd-usb-hdd-pe" ? 2u : 1u, mgr.ZQGetRPDATADiskIndex());
     EXPECT_EQ(S_OK, pc.Update(swapKinds));
+}
+
+// One solid-state disk: no RPDATA partition, and a recovery partition only
+// when the disk is above the size threshold.
+TEST_F(SBRMgrOnSimPc, OneSSDNotebookThreshold)
+{
+    if (!m_pRow->oneSSDOnly)
+        GTEST_SKIP() << "one solid-state disk only";
+    CSimPc pc(L"test");
+    ASSERT_TRUE(pc.Open());
+    SimPcState state;
+    ASSERT_EQ(S_OK, pc.Read(state));
+    const ULONGLONG ullSize = state.disks[0].size;
+    struct {
+        const char* name;
+        ULONGLONG size;
+        BOOL above;
+        DWORD rptool;
+    } cases[] = {
+        {"above the threshold", ullSize, TRUE, 2},
+        {"at the threshold", 128 * GiB, TRUE, 2},
+        {"below the threshold", 128 * GiB - MiB, FALSE, NONE},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(S_OK, pc.Update([&c](SimPcState& s) {
+            s.disks[0].size = c.size;
+            return S_OK;
+        }));
+        CSBRMgr mgr(&m_env);
+        ASSERT_EQ(S_OK, mgr.Init());
+        mgr.SetZQOSVer(m_pRow->platform);
+        mgr.SetZQVendor(m_pRow->vendor);
+        ASSERT_EQ(S_OK, mgr.InitDisk());
+        BOOL bAbove = 7;
+        EXPECT_EQ(S_OK, mgr.SSDIsAboveThreshold(&bAbove)) << c.name;
+        EXPECT_EQ(c.above, bAbove) << c.name;
+        EXPECT_EQ(c.rptool, mgr.GetRPTOOLPartIndex()) << c.name;
+        EXPECT_EQ(NONE, mgr.GetRPDATAPartIndex()) << c.name;
+        EXPECT_EQ(NONE, mgr.GetDATAPartIndex()) << c.name;
+    }
+    EXPECT_EQ(S_OK, pc.Update([ullSize](SimPcState& s) {
+        s.disks[0].size = ullSize;
+        return S_OK;
+    }));
+}
+
+// Each item the recovery partition must hold, taken away in turn.
+TEST_F(SBRMgrOnSimPc, UnhealthyRecoveryPartition)
+{
+    if (!m_pRow->healthy || m_pRow->rpLet != L'D' || m_pRow->rpdataLet != L'D')
+        GTEST_SKIP() << "a healthy recovery partition on D: holding its own image";
+    std::vector<const wchar_t*> items = {L"bootmgr", L"language.ini", L"boot", L"zq", L"preload", L"Recovery"};
+    if (m_pRow->vendor == ZQ_VENDOR_CNB)
+        items.push_back(L"system.sav");
+    for (const wchar_t* pwszItem : items) {
+        std::wstring path = std::wstring(L"D:\\") + pwszItem;
+        std::wstring away = path + L".away";
+        ASSERT_TRUE(MoveFileW(path.c_str(), away.c_str())) << std::string(pwszItem, pwszItem + wcslen(pwszItem));
+        CSBRMgr mgr(&m_env);
+        ASSERT_EQ(S_OK, mgr.Init());
+        mgr.SetZQOSVer(m_pRow->platform);
+        mgr.SetZQVendor(m_pRow->vendor);
+        ASSERT_EQ(S_OK, mgr.InitDisk());
+        EXPECT_FALSE(mgr.RecoveryPartitionIsHealthy()) << "without " << std::string(pwszItem, pwszItem + wcslen(pwszItem));
+        ASSERT_TRUE(MoveFileW(away.c_str(), path.c_str()));
+    }
+    EXPECT_TRUE(m_pMgr->RecoveryPartitionIsHealthy()) << "all items back";
 }
 
 TEST_F(SBRMgrOnSimPc, DiscTypeAndDiscInformation)
@@ -296,6 +366,7 @@ TEST_F(SBRMgrOnSimPc, HungPassIsLetGo)
     ASSERT_TRUE(pc.Open());
     const ULONGLONG kHoldMs = 3000;
     bool bHeld = false;
+    size_t cbBefore = 0;
     for (int attempt = 0; attempt < 20 && !bHeld; ++attempt) {
         std::unique_ptr<CSBRMgr> pMgr(new CSBRMgr(&env));
         ASSERT_EQ(S_OK, pMgr->Init());
@@ -312,10 +383,10 @@ TEST_F(SBRMgrOnSimPc, HungPassIsLetGo)
         ULONGLONG ullTaken = GetTickCount64() - ullStart;
         EXPECT_LT(ullTaken, kHoldMs) << "the end waited for the hung pass";
         Sleep(static_cast<DWORD>(kHoldMs - (ullTaken < kHoldMs ? ullTaken : 0)));
+        cbBefore = JournalText().size();
     }
     ASSERT_TRUE(bHeld) << "the pass always ended before the lock was taken";
     // The abandoned pass goes on to the end of its drives.
-    size_t cbBefore = JournalText().size();
     for (int i = 0; i < 100 && JournalText().find("SelectDrive", cbBefore) == std::string::npos; ++i)
         Sleep(50);
     EXPECT_NE(std::string::npos, JournalText().find("SelectDrive", cbBefore)) << "the pass never went on";
