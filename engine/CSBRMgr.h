@@ -207,6 +207,8 @@ public:
     // Called by a worker between steps: returns once no pause is in force,
     // or FALSE at once when the user aborted.
     BOOL WaitWhilePaused();
+    // pvUserData (and the copy routine's lpData) is the controller or null;
+    // with the controller the work holds while it is paused.
     static DWORD CALLBACK ZQWIMMessageCallback(DWORD dwMessage, WPARAM wParam, LPARAM lParam, PVOID pvUserData);
     static DWORD CALLBACK ZQCopyProgressRoutine(LARGE_INTEGER liTotalFileSize, LARGE_INTEGER liTotalBytesTransferred,
                                                 LARGE_INTEGER liStreamSize, LARGE_INTEGER liStreamBytesTransferred,
