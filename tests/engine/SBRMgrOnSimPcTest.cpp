@@ -36,24 +36,6 @@ public:
         return tree + L"tests\\engine\\sbrmgr\\";
     }
     DWORD DiscPollMilliseconds() override { return 20; }
-    // Wine keeps an optical drive's label from the session's start, so a disc
-    // swapped in later is read by the file Wine takes labels from.
-    std::wstring VolumeLabel(wchar_t wcDrvLet) override
-    {
-        wchar_t wszPath[] = {wcDrvLet, L':', L'\\', 0};
-        std::wstring path = std::wstring(wszPath) + L".windows-label";
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return CSystemControllerEnvironment::VolumeLabel(wcDrvLet);
-        char sz[64] = {};
-        DWORD cb = 0;
-        ReadFile(h, sz, sizeof sz - 1, &cb, nullptr);
-        CloseHandle(h);
-        std::wstring label;
-        for (DWORD i = 0; i < cb && sz[i] != '\r' && sz[i] != '\n'; ++i)
-            label += static_cast<wchar_t>(sz[i]);
-        return label;
-    }
 };
 
 struct Expected {
@@ -434,6 +416,32 @@ TEST_F(SBRMgrOnSimPc, UserDiscSetInOrder)
     EXPECT_EQ(S_OK, wait.get());
     EXPECT_EQ(L"Recovery22", m_env.VolumeLabel(L'E'));
     EXPECT_EQ(static_cast<DWORD>(OS_WAIT_DISC), CSBRMgr::m_enZQStatus.load()) << "the first disc was refused";
+}
+
+HRESULT FirstUserDiscIn();
+
+// Wine's own volume call shows each disc's label after a swap.
+TEST_F(SBRMgrOnSimPc, SwappedDiscsShowTheirLabels)
+{
+    if (m_pRow->disc != RDT_UCRD)
+        GTEST_SKIP() << "no user-created disc set on " << m_pRow->profile;
+    CSimPc pc(L"test");
+    ASSERT_TRUE(pc.Open());
+    struct {
+        const wchar_t* disc;
+        const wchar_t* label;
+    } cases[] = {{L"ucrd2", L"Recovery22"}, {L"blank", L""}, {L"other", L"Recovery22"}, {L"ucrd1", L"Recovery12"}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(S_OK, pc.Update([&](SimPcState& state) {
+            SimOptical& drive = state.opticals[0];
+            drive.queue.clear();
+            drive.locked = false;
+            return pc.InsertDisc(state, drive, c.disc);
+        }));
+        EXPECT_EQ(std::wstring(c.label), m_env.VolumeLabel(L'E'))
+            << std::string(c.disc, c.disc + wcslen(c.disc));
+    }
+    EXPECT_EQ(S_OK, FirstUserDiscIn());
 }
 
 // The tray lock as the simulated PC records it.
