@@ -24,6 +24,15 @@ struct IDiskMgmt;
 struct IBurnMgmt;
 class ZQSSRDWimInfo;
 class ZQUCRDWimInfo;
+struct ZQWimInfoPar;
+
+// One partition of a table about to be written, in layout-file order.
+struct ZQPlannedPartition {
+    ULONGLONG ullSize;  // bytes
+    ULONGLONG ullStart; // bytes from the start of the disk
+    WORD wType;         // its low byte goes into the table
+    DWORD dwRole;       // as the layout file's role
+};
 
 const DWORD INVALID_INDEX = static_cast<DWORD>(-1);
 const DWORD INVALID_CDROM_INDEX = static_cast<DWORD>(-1);
@@ -164,6 +173,23 @@ public:
     DWORD GetRPDATAPartIndexCached() const { return m_dwRPDATAPartIndex; }
     DWORD GetShrinkPartIndex() const { return m_dwShrinkPartIndex; }
     void SetRepartitioned(BOOL b) { m_bRepartitioned = b; }
+    BOOL IsRepartitioned() const { return m_bRepartitioned; }
+
+#ifndef RV_DISCORA
+    // Partition operations: they change the disk.
+    HRESULT FormatPartition(wchar_t wcDrvLet, const wchar_t* pwszType);
+    HRESULT WipeDisk(DWORD dwDisk);
+    HRESULT ZQSSRDResetDisk();
+    HRESULT ZQUCRDResetDiskByDefFile();
+    HRESULT IsSmallerHDD(BOOL* pbSmaller);
+    HRESULT SSRDIsSmallerHDD(BOOL* pbSmaller);
+    HRESULT LoadPartitionInfo(ZQSSRDWimInfo* pInfo = nullptr);
+    HRESULT IsShrinkNeed(BOOL bCountRPDATAAsFree, BOOL* pbNeed);
+    HRESULT GetHeadFreeSpace(ULONGLONG* pullBytes);
+    ULONGLONG GetUPSize() const { return m_ullUPSize; }
+    ULONGLONG GetBPSize() const { return m_ullBPSize; }
+    ULONGLONG GetDesireShrinkSize() const { return m_ullDesireShrinkSize; }
+#endif
 
     // Optical drives and recovery discs.
     HRESULT InitBurning();
@@ -271,6 +297,14 @@ private:
     CRITICAL_SECTION* BurnLock() { return m_pDiscPass->BurnLock(); }
     // Waits a limited time for the last pass's thread, then lets it go.
     void JoinDiscInfoWorker(DWORD dwMilliseconds);
+#ifndef RV_DISCORA
+    // Partitions: formats positions 1..dwCount of the disk once each has a letter.
+    HRESULT FormatNewPartitions(DWORD dwDisk, DWORD dwCount);
+    HRESULT FormatWithRetries(wchar_t wcDrvLet);
+    HRESULT PlanUCRDLayout(wchar_t wcUCRD, ULONGLONG ullDiskSize, std::vector<ZQPlannedPartition>& plan);
+    HRESULT PlanDesktopEntry(wchar_t wcUCRD, ULONGLONG ullDiskSize, const ZQWimInfoPar& par, ULONGLONG& ullRunning,
+                             ZQPlannedPartition& p);
+#endif
     // Progress.
     DWORD ElapsedSeconds(int iRule);
     DWORD GetFactoryResetPercent();

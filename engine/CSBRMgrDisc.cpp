@@ -422,7 +422,7 @@ HRESULT CSBRMgr::ZQWaitTheCorrectRecoverydisc(DWORD dwDiscIndex)
                 return E_FAIL;
             if (SUCCEEDED(IsBootDriveReady()))
                 break;
-            Sleep(dwPoll);
+            m_pEnv->Clock().Sleep(dwPoll);
         }
         trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Drive is ready.");
         LockTray(TRUE);
