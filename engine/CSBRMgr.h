@@ -25,6 +25,7 @@ struct IBurnMgmt;
 class ZQSSRDWimInfo;
 class ZQUCRDWimInfo;
 struct ZQWimInfoPar;
+class CAutoTrace;
 
 // One partition of a table about to be written, in layout-file order.
 struct ZQPlannedPartition {
@@ -189,6 +190,18 @@ public:
     ULONGLONG GetUPSize() const { return m_ullUPSize; }
     ULONGLONG GetBPSize() const { return m_ullBPSize; }
     ULONGLONG GetDesireShrinkSize() const { return m_ullDesireShrinkSize; }
+
+    // Diskpart scripts. DeleteRPAndExtendUP: 0 once the recovery partition
+    // is gone; 0xE0EF0001 no script; 0xE0EF0003 no recovery volume, or it is
+    // still there; 0xE0EF0016 diskpart did not end. The others return 0.
+    HRESULT DeleteRPAndExtendUP();
+    HRESULT SetRPActive();
+    HRESULT ReActiveRP();
+    HRESULT SetSPActive();
+    HRESULT SetUPActive();
+    // Waits for a started tool, at most the limit by the controller's
+    // clock; 0 with its exit code, or 0xE0EF0016.
+    HRESULT WaitForTool(HANDLE hProcess, DWORD dwLimitMilliseconds, DWORD* pdwExitCode);
 #endif
 
     // Optical drives and recovery discs.
@@ -301,6 +314,10 @@ private:
     // Partitions: formats positions 1..dwCount of the disk once each has a letter.
     HRESULT FormatNewPartitions(DWORD dwDisk, DWORD dwCount);
     HRESULT FormatWithRetries(wchar_t wcDrvLet);
+    HRESULT RunDiskPartScript(const wchar_t* pwszScript, CAutoTrace& trace);
+    HRESULT RunActivationScript(const wchar_t* pwszScript, const std::string& strScript, const std::wstring& wstrParams,
+                                CAutoTrace& trace);
+    HRESULT RunRPActiveScript(wchar_t wcRP, CAutoTrace& trace);
     HRESULT PlanUCRDLayout(wchar_t wcUCRD, ULONGLONG ullDiskSize, std::vector<ZQPlannedPartition>& plan);
     HRESULT PlanDesktopEntry(wchar_t wcUCRD, ULONGLONG ullDiskSize, const ZQWimInfoPar& par, ULONGLONG& ullRunning,
                              ZQPlannedPartition& p);
