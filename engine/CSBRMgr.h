@@ -202,6 +202,16 @@ public:
     // Waits for a started tool, at most the limit by the controller's
     // clock; 0 with its exit code, or 0xE0EF0016.
     HRESULT WaitForTool(HANDLE hProcess, DWORD dwLimitMilliseconds, DWORD* pdwExitCode);
+
+    // Saved user files ("savefile.ini"): full paths in list order; each
+    // pre-save gives one saved path per input path.
+    HRESULT GetSaveFileList(std::list<std::wstring>& lstFiles);
+    HRESULT PreSaveFileProcessingForRP(const std::list<std::wstring>& lstSrc, std::list<std::wstring>& lstSaved);
+    HRESULT PreSaveFileProcessingForUCRD(const std::list<std::wstring>& lstInput, std::list<std::wstring>& lstSaved);
+    HRESULT PreSaveFileProcessingForSSRD(const std::list<std::wstring>& lstInput, std::list<std::wstring>& lstSaved);
+    HRESULT PostSaveFileProcessingFromRP(const std::list<std::wstring>& lstSaved, const std::list<std::wstring>& lstSrc);
+    HRESULT PostSaveFileProcessingForUCRD(const std::list<std::wstring>& lstSaved,
+                                          const std::list<std::wstring>& lstSrc);
 #endif
 
     // Optical drives and recovery discs.
@@ -318,6 +328,9 @@ private:
     HRESULT RunActivationScript(const wchar_t* pwszScript, const std::string& strScript, const std::wstring& wstrParams,
                                 CAutoTrace& trace);
     HRESULT RunRPActiveScript(wchar_t wcRP, CAutoTrace& trace);
+    HRESULT PreSave(const std::list<std::wstring>& lstInput, std::list<std::wstring>& lstSaved,
+                    const std::wstring& wstrFirst, const std::wstring& wstrSecond, BOOL bReplaceStrictly);
+    HRESULT PostSave(const std::list<std::wstring>& lstSaved, const std::list<std::wstring>& lstSrc);
     HRESULT PlanUCRDLayout(wchar_t wcUCRD, ULONGLONG ullDiskSize, std::vector<ZQPlannedPartition>& plan);
     HRESULT PlanDesktopEntry(wchar_t wcUCRD, ULONGLONG ullDiskSize, const ZQWimInfoPar& par, ULONGLONG& ullRunning,
                              ZQPlannedPartition& p);
