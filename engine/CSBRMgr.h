@@ -203,6 +203,16 @@ public:
     // clock; 0 with its exit code, or 0xE0EF0016.
     HRESULT WaitForTool(HANDLE hProcess, DWORD dwLimitMilliseconds, DWORD* pdwExitCode);
 
+    // Boot repair. The tools' exit codes are logged; a failing WinRE script
+    // fails ReCreateWinREBootEntry, so that the recovery partition stays.
+    HRESULT ZQFixBCD(wchar_t wcStore, wchar_t wcWindows);
+    HRESULT FixBCDForPlatform();
+    HRESULT CallSetMBR();
+    HRESULT RecoverMBR();
+    HRESULT RebuildSPByBCDBoot();
+    HRESULT ReCreateWinREBootEntry();
+    HRESULT CopyCustomWinreToUP();
+
     // Saved user files ("savefile.ini"): full paths in list order; each
     // pre-save gives one saved path per input path.
     HRESULT GetSaveFileList(std::list<std::wstring>& lstFiles);
@@ -328,6 +338,9 @@ private:
     HRESULT RunActivationScript(const wchar_t* pwszScript, const std::string& strScript, const std::wstring& wstrParams,
                                 CAutoTrace& trace);
     HRESULT RunRPActiveScript(wchar_t wcRP, CAutoTrace& trace);
+    // Starts a tool hidden and waits for it; 0 with its exit code, or
+    // 0xE0EF0003 when it cannot start.
+    HRESULT RunTool(const wchar_t* pwszFile, const wchar_t* pwszParams, const wchar_t* pwszFolder, DWORD* pdwExitCode);
     HRESULT PreSave(const std::list<std::wstring>& lstInput, std::list<std::wstring>& lstSaved,
                     const std::wstring& wstrFirst, const std::wstring& wstrSecond, BOOL bReplaceStrictly);
     HRESULT PostSave(const std::list<std::wstring>& lstSaved, const std::list<std::wstring>& lstSrc);
