@@ -213,6 +213,19 @@ public:
     HRESULT ReCreateWinREBootEntry();
     HRESULT CopyCustomWinreToUP();
 
+    // Marker and flag files.
+    HRESULT WriteUpFlg();
+    BOOL ZqcdFlgIsExistInUP();
+    BOOL ZqcdFlgIsExistInRP();
+    HRESULT WriteRpLog();
+    HRESULT ZQCreateRPIsRemovedFlg();
+    HRESULT GenerateFlagFile();
+    HRESULT CreateMDinImgFlag();
+    HRESULT CreateSystemRecoveryDoneFlag();
+    BOOL PureOSEnabled();
+    HRESULT CreateSSRDFlagFile(const wchar_t* pwszBuildID);
+    HRESULT UpdateRecoveryCount();
+
     // Saved user files ("savefile.ini"): full paths in list order; each
     // pre-save gives one saved path per input path.
     HRESULT GetSaveFileList(std::list<std::wstring>& lstFiles);
@@ -344,6 +357,7 @@ private:
     HRESULT PreSave(const std::list<std::wstring>& lstInput, std::list<std::wstring>& lstSaved,
                     const std::wstring& wstrFirst, const std::wstring& wstrSecond, BOOL bReplaceStrictly);
     HRESULT PostSave(const std::list<std::wstring>& lstSaved, const std::list<std::wstring>& lstSrc);
+    HRESULT CreateNotebookFlag(const wchar_t* pwszTail);
     HRESULT PlanUCRDLayout(wchar_t wcUCRD, ULONGLONG ullDiskSize, std::vector<ZQPlannedPartition>& plan);
     HRESULT PlanDesktopEntry(wchar_t wcUCRD, ULONGLONG ullDiskSize, const ZQWimInfoPar& par, ULONGLONG& ullRunning,
                              ZQPlannedPartition& p);
