@@ -213,6 +213,19 @@ public:
     HRESULT ReCreateWinREBootEntry();
     HRESULT CopyCustomWinreToUP();
 
+    // The healthy-partition list of "MD.ini" ([HealthyUPList] Path1...).
+    BOOL GetUPHealthyFileList(std::list<std::wstring>* pList, wchar_t wcUP);
+    void GetMDIniInfo(BOOL* pbMDIniExist, BOOL* pbIniListNotEmpty);
+    BOOL IsUPHealthyByFileList();
+
+    // Recovery-set files, the Windows partition's label, System Restore.
+    HRESULT ZQGetSoftwareBuildFilename(wchar_t wcDrvLet, wchar_t* pwszName, DWORD cchName);
+    HRESULT ZQDeleteWimFiles(wchar_t wcDrvLet);
+    HRESULT ZQSaveFileForCNB();
+    HRESULT RemoveReadOnlyAttribute();
+    HRESULT SetUPVolumeLabel();
+    HRESULT LaunchMSRestore(BOOL bWait);
+
     // Marker and flag files.
     HRESULT WriteUpFlg();
     BOOL ZqcdFlgIsExistInUP();
@@ -358,6 +371,8 @@ private:
                     const std::wstring& wstrFirst, const std::wstring& wstrSecond, BOOL bReplaceStrictly);
     HRESULT PostSave(const std::list<std::wstring>& lstSaved, const std::list<std::wstring>& lstSrc);
     HRESULT CreateNotebookFlag(const wchar_t* pwszTail);
+    // "MD\Image" for a notebook's Windows partition, else "preload".
+    const wchar_t* ImageFolder(wchar_t wcDrvLet);
     HRESULT PlanUCRDLayout(wchar_t wcUCRD, ULONGLONG ullDiskSize, std::vector<ZQPlannedPartition>& plan);
     HRESULT PlanDesktopEntry(wchar_t wcUCRD, ULONGLONG ullDiskSize, const ZQWimInfoPar& par, ULONGLONG& ullRunning,
                              ZQPlannedPartition& p);
