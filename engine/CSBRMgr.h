@@ -212,6 +212,10 @@ public:
     HRESULT RebuildSPByBCDBoot();
     HRESULT ReCreateWinREBootEntry();
     HRESULT CopyCustomWinreToUP();
+    // Copies the recovery environment's start files from a user-created
+    // disc to the recovery partition; nothing is deleted unless the disc
+    // holds every required file.
+    HRESULT ZQCopyPEFiles(BOOL bDoIt);
 
     // The healthy-partition list of "MD.ini" ([HealthyUPList] Path1...).
     BOOL GetUPHealthyFileList(std::list<std::wstring>* pList, wchar_t wcUP);
@@ -371,6 +375,8 @@ private:
                     const std::wstring& wstrFirst, const std::wstring& wstrSecond, BOOL bReplaceStrictly);
     HRESULT PostSave(const std::list<std::wstring>& lstSaved, const std::list<std::wstring>& lstSrc);
     HRESULT CreateNotebookFlag(const wchar_t* pwszTail);
+    // One copy of ZQCopyPEFiles, counted into the copy progress.
+    HRESULT CopyCountedFile(const wchar_t* pwszSrc, const wchar_t* pwszDst, BOOL bWithProgress);
     // "MD\Image" for a notebook's Windows partition, else "preload".
     const wchar_t* ImageFolder(wchar_t wcDrvLet);
     HRESULT PlanUCRDLayout(wchar_t wcUCRD, ULONGLONG ullDiskSize, std::vector<ZQPlannedPartition>& plan);

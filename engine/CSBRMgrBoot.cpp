@@ -227,3 +227,113 @@ HRESULT CSBRMgr::ReCreateWinREBootEntry()
     }
     return S_OK;
 }
+
+namespace {
+
+// The files a user-created disc must hold for the recovery partition to
+// start its recovery environment, in the order they are copied.
+const wchar_t* const kRequiredPEFiles[] = {L"boot\\bcd", L"boot\\boot.sdi", L"bootmgr", L"CSP.dat"};
+const wchar_t kWinREFolder[] = L"Recovery\\WindowsRE";
+const wchar_t kWinREFile[] = L"winre.wim";
+
+} // namespace
+
+HRESULT CSBRMgr::CopyCountedFile(const wchar_t* pwszSrc, const wchar_t* pwszDst, BOOL bWithProgress)
+{
+    CAutoTrace trace(L"CSBRMgr", L"ZQCopyPEFiles", this);
+    trace.Print(L"ZQCopyPEFiles - src = %s, dest = %s", pwszSrc, pwszDst);
+    BOOL bCancel = FALSE;
+    BOOL bOk = bWithProgress ? CopyFileExW(pwszSrc, pwszDst, ZQCopyProgressRoutine, this, &bCancel,
+                                           COPY_FILE_ALLOW_DECRYPTED_DESTINATION)
+                             : CopyFileW(pwszSrc, pwszDst, FALSE);
+    if (!bOk) {
+        PrintWin32Error(GetLastError());
+        return NV_E_COPY_FILE;
+    }
+    ULONGLONG ullSize = 0;
+    if (SUCCEEDED(FindFileSizeInByte(pwszSrc, &ullSize)))
+        ZQCopyFileDoneRoutine(ullSize);
+    return S_OK;
+}
+
+HRESULT CSBRMgr::ZQCopyPEFiles(BOOL bDoIt)
+{
+    CAutoTrace trace(L"CSBRMgr", L"ZQCopyPEFiles", this);
+    if (!bDoIt)
+        return S_OK;
+    const wchar_t wcRP = GetRPTOOLDrvLet();
+    const wchar_t wcUCRD = GetUCRDDrvLet();
+    wchar_t wszSrc[MAX_PATH];
+    wchar_t wszDst[MAX_PATH];
+    // The recovery partition's start files are deleted below: a disc that
+    // cannot replace every one of them must not cost the partition its own.
+    FormatPath(wszSrc, L"%c:\\%s\\%s", wcUCRD, kWinREFolder, kWinREFile);
+    bool bComplete = wcRP && wcUCRD && NvFileExists(wszSrc);
+    for (const wchar_t* pwszName : kRequiredPEFiles) {
+        FormatPath(wszSrc, L"%c:\\%s", wcUCRD, pwszName);
+        bComplete = bComplete && NvFileExists(wszSrc);
+    }
+    if (!bComplete) {
+        trace.Print(L"The disc lacks a file the recovery partition needs to start.");
+        return NV_E_COPY_FILE;
+    }
+
+    trace.Print(L"ZQCopyPEFiles - create folders");
+    bool bFolders = true;
+    for (const wchar_t* pwszFolder : {kWinREFolder, L"boot"}) {
+        FormatPath(wszDst, L"%c:\\%s\\", wcRP, pwszFolder);
+        if (NvDirectoryExists(wszDst))
+            NvDeleteDirectory(wszDst);
+        trace.Print(L"ZQCopyPEFiles - create folder = %s", wszDst);
+        bFolders = SUCCEEDED(NvCreateDirectoryW(wszDst)) && bFolders;
+    }
+    if (!bFolders)
+        return NV_E_FAIL;
+
+    trace.Print(L"copy folders");
+    FormatPath(wszSrc, L"%c:\\%s", wcUCRD, L"zq");
+    FormatPath(wszDst, L"%c:\\%s", wcRP, L"zq");
+    trace.Print(L"src = %s, dest = %s", wszSrc, wszDst);
+    if (NvDirectoryExists(wszSrc)) {
+        HRESULT hr = NvCopyDir(wszSrc, wszDst, TRUE);
+        if (FAILED(hr)) {
+            trace.Print(L"NvCopyDir fail. hr = %lx", hr);
+            return hr;
+        }
+        ULONGLONG ullSize = 0;
+        hr = NvFindFolderSizeInByte(wszSrc, &ullSize, TRUE);
+        if (FAILED(hr)) {
+            trace.Print(L"NvFindFolderSizeInByte fail. hr = %lx", hr);
+            return hr;
+        }
+        ZQCopyFileDoneRoutine(ullSize);
+    }
+
+    trace.Print(L"ZQCopyPEFiles - copy files");
+    FormatPath(wszSrc, L"%c:\\%s\\%s", wcUCRD, kWinREFolder, kWinREFile);
+    FormatPath(wszDst, L"%c:\\%s\\%s", wcRP, kWinREFolder, kWinREFile);
+    HRESULT hr = CopyCountedFile(wszSrc, wszDst, TRUE);
+    for (const wchar_t* pwszName : kRequiredPEFiles) {
+        if (FAILED(hr))
+            return hr;
+        FormatPath(wszSrc, L"%c:\\%s", wcUCRD, pwszName);
+        FormatPath(wszDst, L"%c:\\%s", wcRP, pwszName);
+        hr = CopyCountedFile(wszSrc, wszDst, FALSE);
+    }
+    if (FAILED(hr))
+        return hr;
+    FormatPath(wszSrc, L"%c:\\RPCONFIG.txt", wcUCRD);
+    FormatPath(wszDst, L"%c:\\RPCONFIG.txt", wcRP);
+    if (NvFileExists(wszSrc) && FAILED(CopyCountedFile(wszSrc, wszDst, FALSE)))
+        return NV_E_COPY_FILE;
+    FormatPath(wszSrc, L"%c:\\zqdrcu.prc", wcUCRD);
+    FormatPath(wszDst, L"%c:\\zqdrcu.prc", wcRP);
+    if (NvFileExists(wszSrc)) {
+        trace.Print(L"zqdrcu.prc exists.");
+        trace.Print(SUCCEEDED(CopyCountedFile(wszSrc, wszDst, FALSE)) ? L"Copy zqdrcu.prc successfully."
+                                                                       : L"Can't copy zqdrcu.prc successfully.");
+    }
+    if (!SetFileAttributesW(wszDst, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY))
+        trace.Print(L"SetFileAttributes failed. GetLastError = %lx", GetLastError());
+    return S_OK;
+}

@@ -25,11 +25,14 @@ public:
     ULONGLONG m_ullSlept = 0;
 };
 
+// The program folder lies on the PC's own RAM drive: the WinRE script's
+// marker and failure switch belong to this PC alone.
 class CBootEnvironment : public CSystemControllerEnvironment {
 public:
-    std::wstring ProgramFolder() override
+    std::wstring ProgramFolder() override { return L"X:\\prog\\"; }
+    static std::wstring FixtureFolder()
     {
-        std::wstring bin = CSystemControllerEnvironment::ProgramFolder();
+        std::wstring bin = CSystemControllerEnvironment().ProgramFolder();
         std::wstring tree = bin.substr(0, bin.rfind(L'\\', bin.size() - 2) + 1);
         return tree + L"tests\\engine\\sbrmgr\\";
     }
@@ -66,6 +69,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_pc.Open());
+        CreateDirectoryW(L"X:\\prog", nullptr);
+        for (const wchar_t* pwszName : {L"MD.ini", L"ReCreateWinRE.cmd"}) {
+            ASSERT_TRUE(CopyFileW((CBootEnvironment::FixtureFolder() + pwszName).c_str(), ProgramFile(pwszName).c_str(),
+                                  FALSE));
+        }
         m_mgr.reset(new CSBRMgr(&m_env));
         ASSERT_EQ(S_OK, m_mgr->Init());
         m_mgr->SetZQOSVer(ZQ_PLATFORM_WIN7);
@@ -191,6 +199,48 @@ TEST_F(BootOnSimPc, WinREEntry)
         }
     }
     DeleteFileW(fail.c_str());
+}
+
+// The recovery environment's start files from a user-created disc: copied
+// and counted, and nothing on the recovery partition deleted while the disc
+// lacks one of them.
+TEST_F(BootOnSimPc, StartFilesFromAUserDisc)
+{
+    m_mgr->SetBootCDROMIndex(0);
+    ASSERT_EQ(S_OK, m_mgr->InitBurning());
+    if (m_mgr->GetRecoveryDiscType() != RDT_UCRD)
+        GTEST_SKIP() << "a user-created disc in the boot drive";
+    const std::wstring disc = m_pc.DriveFolder(L'E');
+    auto put = [&](const wchar_t* pwszName, const std::string& bytes) {
+        std::wstring path = disc + L"\\" + pwszName;
+        for (size_t i = disc.size() + 1; i < path.size(); ++i) {
+            if (path[i] == L'\\')
+                CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+        }
+        ASSERT_TRUE(TestFiles::WriteBytes(path, bytes));
+    };
+    put(L"Recovery\\WindowsRE\\winre.wim", std::string(100000, 'w'));
+    put(L"boot\\bcd", "disc bcd");
+    put(L"zqdrcu.prc", "");
+    put(L"RPCONFIG.txt", "config");
+    ASSERT_TRUE(TestFiles::WriteBytes(L"D:\\boot\\BCD", "partition bcd"));
+
+    EXPECT_EQ(S_OK, m_mgr->ZQCopyPEFiles(FALSE));
+    EXPECT_EQ("partition bcd", TestFiles::ReadBytes(L"D:\\boot\\BCD")) << "FALSE touches nothing";
+    EXPECT_EQ(NV_E_COPY_FILE, m_mgr->ZQCopyPEFiles(TRUE)) << "the disc lacks boot.sdi";
+    EXPECT_EQ("partition bcd", TestFiles::ReadBytes(L"D:\\boot\\BCD")) << "nothing deleted before the disc was checked";
+
+    put(L"boot\\boot.sdi", "sdi");
+    CSBRMgr::m_ullTransferredBytes = 0;
+    EXPECT_EQ(S_OK, m_mgr->ZQCopyPEFiles(TRUE));
+    EXPECT_EQ(std::string(100000, 'w'), TestFiles::ReadBytes(L"D:\\Recovery\\WindowsRE\\winre.wim"));
+    EXPECT_EQ("disc bcd", TestFiles::ReadBytes(L"D:\\boot\\bcd"));
+    EXPECT_EQ("sdi", TestFiles::ReadBytes(L"D:\\boot\\boot.sdi"));
+    EXPECT_EQ("config", TestFiles::ReadBytes(L"D:\\RPCONFIG.txt"));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
+              GetFileAttributesW(L"D:\\zqdrcu.prc") &
+                  (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    EXPECT_GE(CSBRMgr::m_ullTransferredBytes.load(), 100000u + 8 + 3 + 6) << "the copies are counted";
 }
 
 } // namespace
