@@ -10,12 +10,16 @@
 #include <vector>
 
 #include "CSBRMgr.h"
+#include "SimPcTestEnv.h"
 #include "CSimPc.h"
 #include "NvErrorCode.h"
 #include "TestFiles.h"
 #include "ZQSimKey.h"
 
 namespace {
+
+using SimPcTest::IsNotebook;
+using SimPcTest::Profile;
 
 class CCountingClock : public IClock {
 public:
@@ -30,22 +34,9 @@ public:
 class CBootEnvironment : public CSystemControllerEnvironment {
 public:
     std::wstring ProgramFolder() override { return L"X:\\prog\\"; }
-    static std::wstring FixtureFolder()
-    {
-        std::wstring bin = CSystemControllerEnvironment().ProgramFolder();
-        std::wstring tree = bin.substr(0, bin.rfind(L'\\', bin.size() - 2) + 1);
-        return tree + L"tests\\engine\\sbrmgr\\";
-    }
     IClock& Clock() override { return m_clock; }
     CCountingClock m_clock;
 };
-
-bool IsNotebook()
-{
-    char sz[128] = {};
-    GetEnvironmentVariableA("SUITE_SIMPC", sz, sizeof sz);
-    return std::string(sz).find("notebook") == 0;
-}
 
 // "run ..." lines of one tool in a piece of the journal.
 std::vector<std::string> Runs(const std::string& journal, const std::string& tool)
@@ -71,7 +62,7 @@ protected:
         ASSERT_TRUE(m_pc.Open());
         CreateDirectoryW(L"X:\\prog", nullptr);
         for (const wchar_t* pwszName : {L"MD.ini", L"ReCreateWinRE.cmd"}) {
-            ASSERT_TRUE(CopyFileW((CBootEnvironment::FixtureFolder() + pwszName).c_str(), ProgramFile(pwszName).c_str(),
+            ASSERT_TRUE(CopyFileW((SimPcTest::FixtureFolder() + pwszName).c_str(), ProgramFile(pwszName).c_str(),
                                   FALSE));
         }
         m_mgr.reset(new CSBRMgr(&m_env));

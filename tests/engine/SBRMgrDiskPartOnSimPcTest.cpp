@@ -11,12 +11,16 @@
 #include <vector>
 
 #include "CSBRMgr.h"
+#include "SimPcTestEnv.h"
 #include "CSimPc.h"
 #include "NvErrorCode.h"
 #include "TestFiles.h"
 #include "ZQSimKey.h"
 
 namespace {
+
+using SimPcTest::IsNotebook;
+using SimPcTest::Profile;
 
 // A clock whose every reading is a minute later, so that a limit of
 // minutes passes in a few polls.
@@ -31,27 +35,10 @@ public:
 
 class CDiskPartEnvironment : public CSystemControllerEnvironment {
 public:
-    std::wstring ProgramFolder() override
-    {
-        std::wstring bin = CSystemControllerEnvironment::ProgramFolder();
-        std::wstring tree = bin.substr(0, bin.rfind(L'\\', bin.size() - 2) + 1);
-        return tree + L"tests\\engine\\sbrmgr\\";
-    }
+    std::wstring ProgramFolder() override { return SimPcTest::FixtureFolder(); }
     IClock& Clock() override { return m_clock; }
     CJumpingClock m_clock;
 };
-
-std::string Profile()
-{
-    char sz[128] = {};
-    GetEnvironmentVariableA("SUITE_SIMPC", sz, sizeof sz);
-    return sz;
-}
-
-bool IsNotebook()
-{
-    return Profile().find("notebook") == 0;
-}
 
 // The script lines of every diskpart run in a piece of the journal.
 std::vector<std::string> ScriptLines(const std::string& journal)

@@ -8,11 +8,15 @@
 #include <string>
 
 #include "CSBRMgr.h"
+#include "SimPcTestEnv.h"
 #include "NvErrorCode.h"
 #include "TestFiles.h"
 #include "ZQSimKey.h"
 
 namespace {
+
+using SimPcTest::IsNotebook;
+using SimPcTest::Profile;
 
 class CFixedClock : public IClock {
 public:
@@ -23,22 +27,10 @@ public:
 
 class CMarkerEnvironment : public CSystemControllerEnvironment {
 public:
-    std::wstring ProgramFolder() override
-    {
-        std::wstring bin = CSystemControllerEnvironment::ProgramFolder();
-        std::wstring tree = bin.substr(0, bin.rfind(L'\\', bin.size() - 2) + 1);
-        return tree + L"tests\\engine\\sbrmgr\\";
-    }
+    std::wstring ProgramFolder() override { return SimPcTest::FixtureFolder(); }
     IClock& Clock() override { return m_clock; }
     CFixedClock m_clock;
 };
-
-bool IsNotebook()
-{
-    char sz[128] = {};
-    GetEnvironmentVariableA("SUITE_SIMPC", sz, sizeof sz);
-    return std::string(sz).find("notebook") == 0;
-}
 
 const DWORD kHidden = FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
 

@@ -11,12 +11,16 @@
 #include <vector>
 
 #include "CSBRMgr.h"
+#include "SimPcTestEnv.h"
 #include "CSimPc.h"
 #include "NvErrorCode.h"
 #include "TestFiles.h"
 #include "ZQSimKey.h"
 
 namespace {
+
+using SimPcTest::IsNotebook;
+using SimPcTest::Profile;
 
 const ULONGLONG MiB = 1ull << 20;
 const ULONGLONG GiB = 1ull << 30;
@@ -36,23 +40,11 @@ public:
 
 class CPartitionEnvironment : public CSystemControllerEnvironment {
 public:
-    std::wstring ProgramFolder() override
-    {
-        std::wstring bin = CSystemControllerEnvironment::ProgramFolder();
-        std::wstring tree = bin.substr(0, bin.rfind(L'\\', bin.size() - 2) + 1);
-        return tree + L"tests\\engine\\sbrmgr\\";
-    }
+    std::wstring ProgramFolder() override { return SimPcTest::FixtureFolder(); }
     IClock& Clock() override { return m_clock; }
     DWORD DiscPollMilliseconds() override { return 20; }
     CRecordingClock m_clock;
 };
-
-std::string Profile()
-{
-    char sz[128] = {};
-    GetEnvironmentVariableA("SUITE_SIMPC", sz, sizeof sz);
-    return sz;
-}
 
 class PartitionOnSimPc : public ::testing::Test {
 protected:

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "CSBRMgr.h"
+#include "SimPcTestEnv.h"
 #include "CSimPc.h"
 #include "NvErrorCode.h"
 #include "TestFiles.h"
@@ -15,17 +16,13 @@
 
 namespace {
 
+using SimPcTest::IsNotebook;
+using SimPcTest::Profile;
+
 class CScratchEnvironment : public CSystemControllerEnvironment {
 public:
     std::wstring ProgramFolder() override { return L"X:\\prog\\"; }
 };
-
-bool IsNotebook()
-{
-    char sz[128] = {};
-    GetEnvironmentVariableA("SUITE_SIMPC", sz, sizeof sz);
-    return std::string(sz).find("notebook") == 0;
-}
 
 void MakeFolders(const std::wstring& path)
 {

@@ -11,28 +11,20 @@
 #include <vector>
 
 #include "CSBRMgr.h"
+#include "SimPcTestEnv.h"
 #include "NvErrorCode.h"
 #include "TestFiles.h"
 #include "ZQSimKey.h"
 
 namespace {
 
+using SimPcTest::IsNotebook;
+using SimPcTest::Profile;
+
 class CSaveEnvironment : public CSystemControllerEnvironment {
 public:
-    std::wstring ProgramFolder() override
-    {
-        std::wstring bin = CSystemControllerEnvironment::ProgramFolder();
-        std::wstring tree = bin.substr(0, bin.rfind(L'\\', bin.size() - 2) + 1);
-        return tree + L"tests\\engine\\sbrmgr\\";
-    }
+    std::wstring ProgramFolder() override { return SimPcTest::FixtureFolder(); }
 };
-
-std::string Profile()
-{
-    char sz[128] = {};
-    GetEnvironmentVariableA("SUITE_SIMPC", sz, sizeof sz);
-    return sz;
-}
 
 void MakeFolders(const std::wstring& path)
 {
