@@ -371,4 +371,53 @@ TEST_F(PartitionOnSimPc, SizeChecks)
     EXPECT_FALSE(bNeed);
 }
 
+// One SSD plus one hard disk: the Windows partition must shrink when the
+// image disk's free space is below one and a quarter times the preload,
+// plus one byte.
+TEST_F(PartitionOnSimPc, ShrinkNeededBesideTheImageDisk)
+{
+    if (Profile() != "notebook-w7-ssd-hdd-pe")
+        GTEST_SKIP() << "one SSD plus one hard disk";
+    // A user-created notebook disc whose preload size the test sets.
+    const std::wstring kDisc = L"shrinkdisc";
+    const std::wstring folder = m_pc.DiscFolder(kDisc);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\system.sav").c_str(), nullptr);
+    ASSERT_EQ(S_OK, m_pc.Update([&](SimPcState& s) {
+        SimDisc disc;
+        disc.id = kDisc;
+        disc.capacity = 2298496;
+        disc.label = L"Recovery12";
+        s.discs.push_back(disc);
+        return m_pc.InsertDisc(s, s.opticals[0], kDisc);
+    }));
+    m_mgr.reset(new CSBRMgr(&m_env));
+    ASSERT_EQ(S_OK, m_mgr->Init());
+    m_mgr->SetZQOSVer(ZQ_PLATFORM_WIN7);
+    m_mgr->SetZQVendor(ZQ_VENDOR_CNB);
+    ASSERT_EQ(S_OK, m_mgr->InitDisk());
+    ASSERT_EQ(S_OK, m_mgr->InitBurning());
+    m_mgr->SetBootCDROMIndex(0);
+    ASSERT_TRUE(m_mgr->IsOneSSDPlusOneHDD());
+    ULONGLONG ullFree = 0;
+    ASSERT_EQ(S_OK, m_mgr->GetRPDATADiskFreeSpace(FALSE, &ullFree));
+    ASSERT_EQ(40 * GiB - MiB, ullFree);
+    // E = (P * 10 >> 3) + 1 against F = 40 GiB - 1 MiB.
+    struct {
+        ULONGLONG preload;
+        BOOL need;
+        ULONGLONG shrink;
+    } cases[] = {{8, FALSE, 0}, {34358899507ull, FALSE, 0}, {34358899508ull, TRUE, 2}, {40 * GiB, TRUE, 10 * GiB + MiB + 1}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(TestFiles::WriteBytes(L"E:\\PreloadSize.log",
+                                          "[Master]\r\nSize_Preload_Total=" + std::to_string(c.preload) + "\r\n"));
+        BOOL bNeed = 7;
+        ASSERT_EQ(S_OK, m_mgr->IsShrinkNeed(FALSE, &bNeed)) << c.preload;
+        EXPECT_EQ(c.need, bNeed) << c.preload;
+        if (c.need) {
+            EXPECT_EQ(c.shrink, m_mgr->GetDesireShrinkSize()) << c.preload;
+        }
+    }
+}
+
 } // namespace
