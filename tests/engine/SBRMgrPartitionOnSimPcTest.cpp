@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -290,6 +291,57 @@ TEST_F(PartitionOnSimPc, FactorySetTable)
     ExpectTable(MainDisk(), {{head, s1 - (head + s1) % cylinder, 7, false}, {head + s1, s2, 7, true}}, "factory");
     EXPECT_EQ(2u, Count(NewJournal(), "\"NTFS\", 0, 0) -> TRUE"));
 
+    // The factory set's two-step save: to X:, then onto the new partition 2.
+    const wchar_t wcPart1 = m_mgr->GetMainPart1DrvLet();
+    const wchar_t wcPart2 = m_mgr->GetMainPart2DrvLet();
+    ASSERT_TRUE(wcPart1 && wcPart2);
+    const std::wstring root1 = std::wstring(1, wcPart1) + L":\\";
+    CreateDirectoryW((root1 + L"a").c_str(), nullptr);
+    CreateDirectoryW((root1 + L"b").c_str(), nullptr);
+    ASSERT_TRUE(TestFiles::WriteBytes(root1 + L"a\\same.txt", "first"));
+    ASSERT_TRUE(TestFiles::WriteBytes(root1 + L"b\\same.txt", "second"));
+    std::list<std::wstring> files = {root1 + L"a\\same.txt", root1 + L"b\\same.txt"}, onX, onPart2;
+    ASSERT_EQ(S_OK, m_mgr->PreSaveFileProcessingForSSRD(files, onX));
+    ASSERT_EQ(S_OK, m_mgr->PreSaveFileProcessingForSSRD(onX, onPart2));
+    std::vector<std::wstring> saved(onPart2.begin(), onPart2.end());
+    ASSERT_EQ(2u, saved.size());
+    EXPECT_EQ(std::wstring(1, wcPart2) + L":\\SystemRecovery\\RP\\zq\\recovery\\savefile\\a\\same.txt", saved[0]);
+    EXPECT_EQ("first", TestFiles::ReadBytes(saved[0]));
+    EXPECT_EQ("second", TestFiles::ReadBytes(saved[1]));
+
+}
+
+TEST_F(PartitionOnSimPc, FactorySizeCheck)
+{
+    if (Profile() != "pe-factory-disc")
+        GTEST_SKIP() << "the factory disc set";
+    struct {
+        const char* name;
+        std::string buildInfo; // empty: the disc's own (SizeUP 40960, SizeBP 300 MiB)
+        HRESULT hr;
+        BOOL smaller;
+    } cases[] = {
+        {"fits", "", S_OK, FALSE},
+        {"too small", "[Recovery]\r\nSizeUP=600000\r\nSizeBP=300\r\n", S_OK, TRUE},
+        {"no sizes", "[Recovery]\r\n", NV_E_FAIL, 7},
+    };
+    for (const auto& c : cases) {
+        if (!c.buildInfo.empty())
+            WriteDiscFile(L"zq\\MLs\\BuildInfo.ini", c.buildInfo);
+        CSBRMgr mgr(&m_env);
+        ASSERT_EQ(S_OK, mgr.Init());
+        mgr.SetZQOSVer(ZQ_PLATFORM_WIN7);
+        mgr.SetZQVendor(ZQ_VENDOR_DOZ);
+        ASSERT_EQ(S_OK, mgr.InitDisk());
+        ASSERT_EQ(S_OK, mgr.InitBurning());
+        mgr.SetBootCDROMIndex(0);
+        BOOL bSmaller = 7;
+        EXPECT_EQ(c.hr, mgr.SSRDIsSmallerHDD(&bSmaller)) << c.name;
+        EXPECT_EQ(c.smaller, bSmaller) << c.name;
+        TearDown();
+        m_saved.clear();
+    }
+    EXPECT_EQ(NV_E_INVALID_ARG, m_mgr->SSRDIsSmallerHDD(nullptr));
 }
 
 TEST_F(PartitionOnSimPc, FactoryLayoutsRefusedBeforeWriting)
