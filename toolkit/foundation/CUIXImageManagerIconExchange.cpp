@@ -100,7 +100,8 @@ HBITMAP CUIXImageManagerIcon::ReadDIBSection(CArchive& ar) {
 
     BITMAPINFOHEADER& h = *reinterpret_cast<BITMAPINFOHEADER*>(header.get());
     ULONGLONG imageBytes = CheckedImageBytes(h, (UINT)headerBytes);
-    if (imageBytes == 0 || imageBytes > 0x7FFFFFFF) return nullptr;
+    // A header that claims more pixels than the record carries is not trusted with an allocation.
+    if (imageBytes == 0 || imageBytes > bitsBytes) return nullptr;
     if (h.biSizeImage == 0) h.biSizeImage = (DWORD)bitsBytes;
     HDC screen = ::GetDC(nullptr);
     HDC memory = ::CreateCompatibleDC(screen);
@@ -113,7 +114,7 @@ HBITMAP CUIXImageManagerIcon::ReadDIBSection(CArchive& ar) {
         return nullptr;
     }
     // The section holds what its header describes, whatever the header's image size says.
-    memcpy(pDest, bits.get(), (size_t)(bitsBytes < imageBytes ? bitsBytes : imageBytes));
+    memcpy(pDest, bits.get(), (size_t)imageBytes);
     return hBitmap;
 }
 
