@@ -51,8 +51,8 @@ enum UIXColorId {
 
 class CUIXColorManager : public CCmdTarget {
 public:
-    static const int kColorCount = uixColorLast + 1;
-    static const int kGradientCount = 10;
+    static constexpr int kColorCount = uixColorLast + 1;
+    static constexpr int kGradientCount = 10;
 
     // pSystem: where refreshes read the system; null for the real one.
     explicit CUIXColorManager(std::unique_ptr<CUIXColorSystem> pSystem = nullptr);

@@ -10,10 +10,10 @@ class CUIXPropExchange;
 class CUIXImageManager : public CCmdTarget {
     DECLARE_DYNAMIC(CUIXImageManager)
 public:
-    static const UINT kFirstCustomId = 0x10AAA;
-    static const UINT kIconSetBuckets = 127;
-    static const int kMirrorAlways = 1;
-    static const int kMirrorOnRtlLayout = 2;
+    static constexpr UINT kFirstCustomId = 0x10AAA;
+    static constexpr UINT kIconSetBuckets = 127;
+    static constexpr int kMirrorAlways = 1;
+    static constexpr int kMirrorOnRtlLayout = 2;
 
     CUIXImageManager();
     ~CUIXImageManager() override;

@@ -14,8 +14,8 @@ class CUIXImageManagerIcon : public CCmdTarget {
     DECLARE_DYNAMIC(CUIXImageManagerIcon)
 public:
     // The schema written into every icon stream.
-    static const int kStreamSchema = 23;
-    static const int kDefaultHeight = 15;
+    static constexpr int kStreamSchema = 23;
+    static constexpr int kDefaultHeight = 15;
 
     CUIXImageManagerIcon(UINT nID, int nWidth, int nHeight, CUIXImageManagerIconSet* pIconSet);
     CUIXImageManagerIcon(UINT nID, int nWidth, int nHeight, CUIXImageManagerImageList* pImageList);

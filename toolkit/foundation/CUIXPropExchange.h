@@ -25,9 +25,9 @@ enum UIXPropExchangeType {
 class CUIXPropExchange : public CCmdTarget {
     DECLARE_DYNAMIC(CUIXPropExchange)
 public:
-    static const UINT kCurrentSchema = 23;
+    static constexpr UINT kCurrentSchema = 23;
     // The schema of streams written before the schema was recorded.
-    static const UINT kUnmarkedSchema = 17;
+    static constexpr UINT kUnmarkedSchema = 17;
 
     virtual BOOL ExchangeProp(LPCTSTR pszPropName, int vtProp, void* pvProp, const void* pvDefault = nullptr) = 0;
     virtual BOOL ExchangeBlob(LPCTSTR pszPropName, BYTE** ppData, DWORD* pnBytes) = 0;

@@ -5,7 +5,7 @@
 class CUIXPropExchangeArchive : public CUIXPropExchange {
     DECLARE_DYNAMIC(CUIXPropExchangeArchive)
 public:
-    static const DWORD kSchemaMarker = 0x0FF0ADBF;
+    static constexpr DWORD kSchemaMarker = 0x0FF0ADBF;
 
     explicit CUIXPropExchangeArchive(CArchive& ar);
 

@@ -6,7 +6,7 @@
 
 class CUIXResourceManager : public CNoTrackObject {
 public:
-    static const WORD kDefaultLangId = 1033;
+    static constexpr WORD kDefaultLangId = 1033;
 
     CUIXResourceManager() = default;
     ~CUIXResourceManager() override { FreeResourceLibrary(); }

@@ -16,6 +16,7 @@ public: \
     const AFX_INTERFACEMAP* theClass::GetInterfaceMap() const { return theClass::GetThisInterfaceMap(); } \
     const AFX_INTERFACEMAP* PASCAL theClass::GetThisInterfaceMap() { \
         typedef theClass ThisClass; \
+        static_assert(sizeof(ThisClass) > 0, "complete class"); \
         typedef theBase TheBaseClass; \
         static const AFX_INTERFACEMAP_ENTRY _interfaceEntries[] = {
 
