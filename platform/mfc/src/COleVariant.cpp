@@ -34,7 +34,7 @@ COleVariant::COleVariant(LPCTSTR lpszSrc) {
 
 COleVariant::COleVariant(long lSrc, VARTYPE vtSrc) {
     VariantInit(this);
-    vt = vtSrc == VT_ERROR || vtSrc == VT_BOOL ? vtSrc : VT_I4;
+    vt = (vtSrc == VT_ERROR || vtSrc == VT_BOOL) ? vtSrc : (VARTYPE)VT_I4;
     if (vt == VT_BOOL) boolVal = lSrc ? VARIANT_TRUE : VARIANT_FALSE;
     else lVal = lSrc;
 }
