@@ -486,3 +486,52 @@ TEST(ThreadLocal, ProcessLocalIsMadeOnceAndDestroyedWithTheVariable) {
 }
 
 } // namespace
+
+namespace {
+
+// Runs a program beside this one and returns what it wrote to standard output.
+std::string RunBeside(const wchar_t* name) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring cmd(path);
+    cmd.erase(cmd.find_last_of(L'\\') + 1);
+    cmd = L"\"" + cmd + name + L"\"";
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return "no pipe";
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = writeEnd;
+    si.hStdError = writeEnd;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi = {};
+    std::vector<wchar_t> line(cmd.begin(), cmd.end());
+    line.push_back(0);
+    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    CloseHandle(writeEnd);
+    std::string out;
+    if (started) {
+        char buf[256];
+        DWORD n = 0;
+        while (ReadFile(readEnd, buf, sizeof(buf), &n, nullptr) && n) out.append(buf, n);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    CloseHandle(readEnd);
+    return started ? out : "not started";
+}
+
+TEST(ThreadLocal, ExitOrderOfAProgram) {
+    std::string out = RunBeside(L"MfcLocalsProbe.exe");
+    std::string expected =
+        "worker thread object\n"   // when the plain thread ended
+        "main returns\n"
+        "main thread object\n"     // the thread-local variable goes first (made last)
+        "process object\n";
+    EXPECT_EQ(expected, out);
+}
+
+} // namespace
