@@ -1,4 +1,5 @@
 #include "CUIXColorManager.h"
+#include "CUIXExitSingleton.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -270,24 +271,6 @@ void CUIXColorManager::RefreshColors() {
     if (m_pSystem->GetTreeViewBorderColor(border)) m_standard[uixColorControlBorder] = border;
 }
 
-namespace {
-CUIXColorManager*& ColorManagerInstance() {
-    static CUIXColorManager* instance = nullptr;
-    return instance;
-}
-void DestroyColorManagerAtExit() {
-    delete ColorManagerInstance();
-    ColorManagerInstance() = nullptr;
-}
-} // namespace
-
-CUIXColorManager* UIXColorManager() {
-    static CUIXColorManager* instance = [] {
-        ColorManagerInstance() = new CUIXColorManager;
-        atexit(DestroyColorManagerAtExit);
-        return ColorManagerInstance();
-    }();
-    return instance;
-}
+CUIXColorManager* UIXColorManager() { return CUIXExitSingleton<CUIXColorManager>::Get(); }
 
 void UIXRefreshColors() { UIXColorManager()->RefreshColors(); }

@@ -1,4 +1,5 @@
 #include "CUIXDrawHelpers.h"
+#include "CUIXExitSingleton.h"
 #include "CUIXColorManager.h"
 #include "CUIXSystemVersion.h"
 #include "CUIXPenDC.h"
@@ -180,17 +181,22 @@ void CUIXDrawHelpers::BlendPixels(CDC* pDC, const POINT* pPoints, int nCount) {
     }
 }
 
-DWORD CUIXDrawHelpers::GetLayout(CDC* pDC) {
-    typedef DWORD(WINAPI * PFN)(HDC);
+namespace {
+// Looked up on every call: systems before Windows 2000 lack the layout functions.
+template <class FN>
+FN Gdi32Function(const char* name) {
     HMODULE gdi = ::GetModuleHandleA("GDI32.DLL");
-    PFN pfn = gdi ? reinterpret_cast<PFN>(reinterpret_cast<void*>(::GetProcAddress(gdi, "GetLayout"))) : nullptr;
+    return gdi ? reinterpret_cast<FN>(reinterpret_cast<void*>(::GetProcAddress(gdi, name))) : nullptr;
+}
+} // namespace
+
+DWORD CUIXDrawHelpers::GetLayout(CDC* pDC) {
+    auto pfn = Gdi32Function<DWORD(WINAPI*)(HDC)>("GetLayout");
     return pfn ? pfn(pDC ? pDC->GetSafeHdc() : nullptr) : 0;
 }
 
 DWORD CUIXDrawHelpers::SetLayout(CDC* pDC, DWORD dwLayout) {
-    typedef DWORD(WINAPI * PFN)(HDC, DWORD);
-    HMODULE gdi = ::GetModuleHandleA("GDI32.DLL");
-    PFN pfn = gdi ? reinterpret_cast<PFN>(reinterpret_cast<void*>(::GetProcAddress(gdi, "SetLayout"))) : nullptr;
+    auto pfn = Gdi32Function<DWORD(WINAPI*)(HDC, DWORD)>("SetLayout");
     return pfn ? pfn(pDC ? pDC->GetSafeHdc() : nullptr, dwLayout) : 0;
 }
 
@@ -250,22 +256,4 @@ CString CUIXDrawHelpers::GetVerticalFontName(BOOL bUseTahoma) {
     return L"Arial";
 }
 
-namespace {
-CUIXDrawHelpers*& DrawHelpersInstance() {
-    static CUIXDrawHelpers* instance = nullptr;
-    return instance;
-}
-void DestroyDrawHelpersAtExit() {
-    delete DrawHelpersInstance();
-    DrawHelpersInstance() = nullptr;
-}
-} // namespace
-
-CUIXDrawHelpers* UIXDrawHelpers() {
-    static CUIXDrawHelpers* instance = [] {
-        DrawHelpersInstance() = new CUIXDrawHelpers;
-        atexit(DestroyDrawHelpersAtExit);
-        return DrawHelpersInstance();
-    }();
-    return instance;
-}
+CUIXDrawHelpers* UIXDrawHelpers() { return CUIXExitSingleton<CUIXDrawHelpers>::Get(); }

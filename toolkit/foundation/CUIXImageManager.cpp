@@ -1,4 +1,6 @@
 #include "CUIXImageManager.h"
+#include "CUIXExitSingleton.h"
+#include "UIXReleaseMapValues.h"
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -165,33 +167,9 @@ void CUIXImageManager::RefreshAll() {
 }
 
 void CUIXImageManager::RemoveAll() {
-    UINT key = 0;
-    CUIXImageManagerIconSet* pSet = nullptr;
-    for (POSITION pos = m_mapIcons.GetStartPosition(); pos;) {
-        m_mapIcons.GetNextAssoc(pos, key, pSet);
-        pSet->InternalRelease();
-    }
-    m_mapIcons.RemoveAll();
+    UIXReleaseMapValues(m_mapIcons);
     for (INT_PTR i = 0; i < m_arrImageList.GetSize(); ++i) delete m_arrImageList.GetAt(i);
     m_arrImageList.RemoveAll();
 }
 
-namespace {
-CUIXImageManager*& ImageManagerInstance() {
-    static CUIXImageManager* instance = nullptr;
-    return instance;
-}
-void DestroyImageManagerAtExit() {
-    delete ImageManagerInstance();
-    ImageManagerInstance() = nullptr;
-}
-} // namespace
-
-CUIXImageManager* UIXImageManager() {
-    static CUIXImageManager* instance = [] {
-        ImageManagerInstance() = new CUIXImageManager;
-        atexit(DestroyImageManagerAtExit);
-        return ImageManagerInstance();
-    }();
-    return instance;
-}
+CUIXImageManager* UIXImageManager() { return CUIXExitSingleton<CUIXImageManager>::Get(); }

@@ -3,6 +3,7 @@
 #include "CUIXImageManagerIcon.h"
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace {
 // The header buffer has room for three colour masks after the 40-byte header.
@@ -52,29 +53,31 @@ BOOL CUIXImageManagerIcon::GetBitmapBits(CDC* pDC, HBITMAP hBitmap, PBITMAPINFO&
     return TRUE;
 }
 
-HBITMAP CUIXImageManagerIcon::CopyAlphaBitmap(HBITMAP hBitmap) {
+namespace {
+typedef std::function<void(const BITMAPINFOHEADER&, const BYTE* src, BYTE* dst, UINT nSize)> PixelCopier;
+
+// A new section in the format of a 32-bpp bitmap, its pixels made from the old ones.
+HBITMAP TransformedCopy(HBITMAP hBitmap, const PixelCopier& copier) {
     PBITMAPINFO pInfo = nullptr;
     LPVOID pBits = nullptr;
     UINT nSize = 0;
-    if (!GetBitmapBits(nullptr, hBitmap, pInfo, pBits, nSize)) return nullptr;
+    if (!CUIXImageManagerIcon::GetBitmapBits(nullptr, hBitmap, pInfo, pBits, nSize)) return nullptr;
     void* pDest = nullptr;
-    HBITMAP hCopy = CreateSectionLike(pInfo, &pDest);
-    if (hCopy && pDest) memcpy(pDest, pBits, nSize);
+    HBITMAP hResult = CreateSectionLike(pInfo, &pDest);
+    if (hResult && pDest) copier(pInfo->bmiHeader, static_cast<const BYTE*>(pBits), static_cast<BYTE*>(pDest), nSize);
     free(pBits);
     free(pInfo);
-    return hCopy;
+    return hResult;
+}
+} // namespace
+
+HBITMAP CUIXImageManagerIcon::CopyAlphaBitmap(HBITMAP hBitmap) {
+    return TransformedCopy(hBitmap, [](const BITMAPINFOHEADER&, const BYTE* src, BYTE* dst, UINT nSize) { memcpy(dst, src, nSize); });
 }
 
 HBITMAP CUIXImageManagerIcon::PreMultiplyAlphaBitmap(HBITMAP hBitmap, BOOL* pbAlpha) {
-    PBITMAPINFO pInfo = nullptr;
-    LPVOID pBits = nullptr;
-    UINT nSize = 0;
-    if (!GetBitmapBits(nullptr, hBitmap, pInfo, pBits, nSize)) return nullptr;
-    void* pDest = nullptr;
-    HBITMAP hResult = CreateSectionLike(pInfo, &pDest);
-    if (hResult && pDest) {
-        BYTE* dst = static_cast<BYTE*>(pDest);
-        memcpy(dst, pBits, nSize);
+    return TransformedCopy(hBitmap, [pbAlpha](const BITMAPINFOHEADER&, const BYTE* src, BYTE* dst, UINT nSize) {
+        memcpy(dst, src, nSize);
         bool transparentSeen = false;
         for (UINT i = 0; i + 3 < nSize; i += 4) {
             BYTE a = dst[i + 3];
@@ -84,30 +87,18 @@ HBITMAP CUIXImageManagerIcon::PreMultiplyAlphaBitmap(HBITMAP hBitmap, BOOL* pbAl
             else if (a != kOpaque || transparentSeen) *pbAlpha = TRUE;
         }
         // Without real alpha the picture is returned as it was.
-        if (pbAlpha && !*pbAlpha) memcpy(dst, pBits, nSize);
-    }
-    free(pBits);
-    free(pInfo);
-    return hResult;
+        if (pbAlpha && !*pbAlpha) memcpy(dst, src, nSize);
+    });
 }
 
 HBITMAP CUIXImageManagerIcon::MirrorBitmap(HBITMAP hBitmap) {
-    PBITMAPINFO pInfo = nullptr;
-    LPVOID pBits = nullptr;
-    UINT nSize = 0;
-    if (!GetBitmapBits(nullptr, hBitmap, pInfo, pBits, nSize)) return nullptr;
-    void* pDest = nullptr;
-    HBITMAP hResult = CreateSectionLike(pInfo, &pDest);
-    if (hResult && pDest) {
-        const int width = pInfo->bmiHeader.biWidth, rows = std::abs(pInfo->bmiHeader.biHeight);
-        const DWORD* src = static_cast<const DWORD*>(pBits);
-        DWORD* dst = static_cast<DWORD*>(pDest);
+    return TransformedCopy(hBitmap, [](const BITMAPINFOHEADER& h, const BYTE* src, BYTE* dst, UINT) {
+        const int width = h.biWidth, rows = std::abs(h.biHeight);
+        const DWORD* from = reinterpret_cast<const DWORD*>(src);
+        DWORD* to = reinterpret_cast<DWORD*>(dst);
         for (int y = 0; y < rows; ++y)
-            for (int x = 0; x < width; ++x) dst[(size_t)y * width + x] = src[(size_t)y * width + (width - 1 - x)];
-    }
-    free(pBits);
-    free(pInfo);
-    return hResult;
+            for (int x = 0; x < width; ++x) to[(size_t)y * width + x] = from[(size_t)y * width + (width - 1 - x)];
+    });
 }
 
 CSize CUIXImageManagerIcon::GetExtent(HICON hIcon) {

@@ -1,4 +1,5 @@
 #include "CUIXImageManagerIconSet.h"
+#include "UIXReleaseMapValues.h"
 #include <cstdlib>
 #include <vector>
 
@@ -80,12 +81,4 @@ void CUIXImageManagerIconSet::RefreshAll() {
     }
 }
 
-void CUIXImageManagerIconSet::RemoveAll() {
-    UINT key = 0;
-    CUIXImageManagerIcon* pIcon = nullptr;
-    for (POSITION pos = m_mapIcons.GetStartPosition(); pos;) {
-        m_mapIcons.GetNextAssoc(pos, key, pIcon);
-        pIcon->InternalRelease();
-    }
-    m_mapIcons.RemoveAll();
-}
+void CUIXImageManagerIconSet::RemoveAll() { UIXReleaseMapValues(m_mapIcons); }

@@ -1,4 +1,5 @@
 #include "CUIXImageManagerImageList.h"
+#include "UIXReleaseMapValues.h"
 
 CUIXImageManagerImageList::~CUIXImageManagerImageList() {
     RemoveAll();
@@ -29,12 +30,4 @@ CUIXImageManagerIcon* CUIXImageManagerImageList::GetIcon(UINT nCommand) {
     return pIcon;
 }
 
-void CUIXImageManagerImageList::RemoveAll() {
-    UINT key = 0;
-    CUIXImageManagerIcon* pIcon = nullptr;
-    for (POSITION pos = m_mapIcons.GetStartPosition(); pos;) {
-        m_mapIcons.GetNextAssoc(pos, key, pIcon);
-        pIcon->InternalRelease();
-    }
-    m_mapIcons.RemoveAll();
-}
+void CUIXImageManagerImageList::RemoveAll() { UIXReleaseMapValues(m_mapIcons); }

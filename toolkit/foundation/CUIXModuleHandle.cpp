@@ -4,24 +4,22 @@ namespace {
 const DWORD kVersionShift = 65536;
 }
 
-BOOL CUIXModuleHandle::GetModuleHandle(LPCWSTR name) {
-    FreeLibrary();
-    HMODULE h = name ? ::GetModuleHandleW(name) : nullptr;
+BOOL CUIXModuleHandle::Hold(HMODULE h, int state, LPCWSTR name) {
     if (!h) return FALSE;
     m_hModule = h;
-    m_state = stateFound;
+    m_state = state;
     m_name = name;
     return TRUE;
 }
 
+BOOL CUIXModuleHandle::GetModuleHandle(LPCWSTR name) {
+    FreeLibrary();
+    return Hold(name ? ::GetModuleHandleW(name) : nullptr, stateFound, name);
+}
+
 BOOL CUIXModuleHandle::LoadLibrary(LPCWSTR name) {
     FreeLibrary();
-    HMODULE h = name ? ::LoadLibraryW(name) : nullptr;
-    if (!h) return FALSE;
-    m_hModule = h;
-    m_state = stateLoaded;
-    m_name = name;
-    return TRUE;
+    return Hold(name ? ::LoadLibraryW(name) : nullptr, stateLoaded, name);
 }
 
 BOOL CUIXModuleHandle::Init(LPCWSTR name) { return GetModuleHandle(name) || LoadLibrary(name); }

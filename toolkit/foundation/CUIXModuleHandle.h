@@ -35,6 +35,8 @@ public:
     operator HMODULE() const { return m_hModule; }
 
 private:
+    BOOL Hold(HMODULE h, int state, LPCWSTR name);
+
     CString m_name;
     HMODULE m_hModule = nullptr;
     int m_state = stateNone;

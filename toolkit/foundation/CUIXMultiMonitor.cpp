@@ -1,4 +1,5 @@
 #include "CUIXMultiMonitor.h"
+#include "CUIXExitSingleton.h"
 #include "CUIXSystemVersion.h"
 #include <cstdlib>
 
@@ -67,21 +68,4 @@ CRect CUIXMultiMonitor::GetScreenAreaOfRect(const RECT& rc) {
     return GetScreenArea(m_pfnMonitorFromRect ? m_pfnMonitorFromRect(&rc, MONITOR_DEFAULTTONULL) : nullptr);
 }
 
-namespace {
-CUIXMultiMonitor*& MultiMonitorInstance() {
-    static CUIXMultiMonitor* instance = nullptr;
-    return instance;
-}
-void DestroyMultiMonitorAtExit() {
-    if (MultiMonitorInstance()) MultiMonitorInstance()->Release();
-}
-} // namespace
-
-CUIXMultiMonitor* UIXMultiMonitor() {
-    static CUIXMultiMonitor* instance = [] {
-        MultiMonitorInstance() = new CUIXMultiMonitor;
-        atexit(DestroyMultiMonitorAtExit);
-        return MultiMonitorInstance();
-    }();
-    return instance;
-}
+CUIXMultiMonitor* UIXMultiMonitor() { return CUIXExitSingleton<CUIXMultiMonitor>::Get(); }
