@@ -347,6 +347,35 @@ TEST(DrawHelpers, CornersTrianglesAndLayoutKeys) {
     }
 }
 
+TEST(DrawHelpers, FontsAndTopParents) {
+    // Any installed face, asked for in lower case.
+    std::wstring face;
+    HDC screen = GetDC(nullptr);
+    LOGFONTW lf = {};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    EnumFontFamiliesExW(
+        screen, &lf,
+        [](const LOGFONTW* f, const TEXTMETRICW*, DWORD, LPARAM p) -> int {
+            *reinterpret_cast<std::wstring*>(p) = f->lfFaceName;
+            return 0;
+        },
+        reinterpret_cast<LPARAM>(&face), 0);
+    ReleaseDC(nullptr, screen);
+    ASSERT_FALSE(face.empty());
+    for (wchar_t& ch : face) ch = towlower(ch);
+    EXPECT_TRUE(CUIXDrawHelpers::FontExists(face.c_str())) << "compared without case";
+    EXPECT_FALSE(CUIXDrawHelpers::FontExists(L"No Such Font Face"));
+    EXPECT_FALSE(CUIXDrawHelpers::GetVerticalFontName(TRUE).IsEmpty());
+    HWND top = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 5, 5, top, nullptr, nullptr, nullptr);
+    EXPECT_EQ(GetForegroundWindow() == GetLastActivePopup(top), CUIXDrawHelpers::IsTopParentActive(child) != FALSE);
+    EXPECT_TRUE(CUIXDrawHelpers::RegisterWndClass(nullptr, L"UIXTestBar", CS_DBLCLKS));
+    WNDCLASSW wc = {};
+    EXPECT_TRUE(GetClassInfoW(AfxGetInstanceHandle(), L"UIXTestBar", &wc));
+    EXPECT_EQ((UINT)CS_DBLCLKS, wc.style);
+    DestroyWindow(top);
+}
+
 // ---- device-context helpers ----
 
 TEST(DeviceContext, BufferCopiesUnlessDiscarded) {

@@ -1,6 +1,7 @@
 // Command icons, the image store and its exchange format, with a table of
 // damaged streams and bitmap records that must fail cleanly.
 #include "CUIXImageManager.h"
+#include "CUIXColorManager.h"
 #include "CUIXPropExchangeArchive.h"
 #include "UixTestSupport.h"
 #include <gtest/gtest.h>
@@ -153,6 +154,84 @@ TEST(CommandIcon, AlphaIconDrawsOnlyItsVisibleRows) {
     EXPECT_FALSE(icon->Draw(&dc, CPoint(0, -16), icon->GetIcon(), CSize(16, 16))) << "nothing visible";
     CUIXImageManagerIconImage empty;
     EXPECT_TRUE(icon->Draw(&dc, CPoint(0, 0), empty)) << "an empty image draws nothing";
+    dc.SelectObject(old);
+    dc.DeleteDC();
+    DeleteObject(target);
+}
+
+// The colour of pixel (x, y) of an icon's colour bitmap.
+COLORREF IconPixel(HICON hIcon, int x, int y) {
+    ICONINFO info = {};
+    if (!GetIconInfo(hIcon, &info)) return CLR_INVALID;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, info.hbmColor);
+    COLORREF c = GetPixel(dc, x, y);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return c;
+}
+
+TEST(CommandIcon, GeneratedLooksOfWindowsIcons) {
+    CUIXImageManager manager;
+    HICON black = MakeIcon(16, RGB(0, 0, 0));
+    CUIXImageManagerIconImage image(black);
+    ASSERT_TRUE(manager.SetIcon(image, 1, CSize(0, 0)));
+    DestroyIcon(black);
+    CUIXImageManagerIcon* icon = manager.GetImage(1, 16);
+    ASSERT_NE(nullptr, icon);
+    EXPECT_EQ(16, icon->GetWidth()) << "the size comes from the icon";
+    HICON faded = icon->GetFadedIcon().GetIcon();
+    ASSERT_NE(nullptr, faded);
+    EXPECT_EQ(RGB(76, 76, 76), IconPixel(faded, 3, 3));
+    HICON disabled = icon->GetDisabledIcon(TRUE).GetIcon();
+    ASSERT_NE(nullptr, disabled);
+    EXPECT_EQ(RGB(0, 0, 0), IconPixel(disabled, 3, 3)) << "black stays black in the grey form";
+    HICON shadow = icon->GetShadowIcon().GetIcon();
+    ASSERT_NE(nullptr, shadow);
+    COLORREF hl = UIXColorManager()->GetColor(uixColorHighlight);
+    EXPECT_EQ(RGB((BYTE)(GetRValue(hl) * 0.75), (BYTE)(GetGValue(hl) * 0.75), (BYTE)(GetBValue(hl) * 0.75)), IconPixel(shadow, 3, 3));
+    icon->Refresh();
+    EXPECT_NE(nullptr, icon->GetIcon().GetIcon()) << "a refresh keeps the explicit image";
+}
+
+TEST(CommandIcon, ScaleToFit) {
+    HICON src = MakeIcon(16, RGB(255, 0, 0));
+    EXPECT_EQ(nullptr, CUIXImageManagerIcon::ScaleToFit(src, CSize(16, 16), 0));
+    EXPECT_EQ(nullptr, CUIXImageManagerIcon::ScaleToFit(src, CSize(0, 0), 24));
+    HICON same = CUIXImageManagerIcon::ScaleToFit(src, CSize(16, 16), 16);
+    ASSERT_NE(nullptr, same);
+    EXPECT_EQ(CSize(16, 16), CUIXImageManagerIcon::GetExtent(same));
+    HICON wide = CUIXImageManagerIcon::ScaleToFit(src, CSize(16, 8), 32);
+    ASSERT_NE(nullptr, wide);
+    EXPECT_EQ(CSize(32, 16), CUIXImageManagerIcon::GetExtent(wide)) << "height scales with the width";
+    EXPECT_EQ(CSize(0, 0), CUIXImageManagerIcon::GetExtent(nullptr));
+    DestroyIcon(wide);
+    DestroyIcon(same);
+    DestroyIcon(src);
+}
+
+TEST(CommandIcon, CompositedAndSilhouetteDrawing) {
+    CUIXImageManager manager;
+    HICON red = MakeIcon(8, RGB(255, 0, 0));
+    CUIXImageManagerIconImage image(red);
+    ASSERT_TRUE(manager.SetIcon(image, 2, CSize(8, 8)));
+    DestroyIcon(red);
+    CUIXImageManagerIcon* icon = manager.GetImage(2, 8);
+    ASSERT_NE(nullptr, icon);
+    HBITMAP target = MakeBitmap(16, 8, std::vector<DWORD>(128, Bgra(255, 255, 255, 0)), true);
+    CDC dc;
+    dc.Attach(CreateCompatibleDC(nullptr));
+    HGDIOBJ old = dc.SelectObject(target);
+    icon->m_bDrawComposited = TRUE;
+    EXPECT_TRUE(icon->Draw(&dc, CPoint(0, 0), icon->GetIcon()));
+    icon->m_bDrawComposited = FALSE;
+    icon->DrawMono(&dc, CPoint(8, 0), icon->GetIcon(), CSize(8, 8), RGB(0, 0, 255));
+    GdiFlush();
+    std::vector<DWORD> px = Pixels(target);
+    EXPECT_EQ(Bgra(0, 0, 255, 0), px[2 * 16 + 2] & 0x00FFFFFF) << "the composited icon";
+    EXPECT_EQ(Bgra(255, 0, 0, 0), px[2 * 16 + 10] & 0x00FFFFFF) << "the silhouette in its colour";
     dc.SelectObject(old);
     dc.DeleteDC();
     DeleteObject(target);
