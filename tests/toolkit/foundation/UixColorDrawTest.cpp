@@ -347,19 +347,18 @@ TEST(DrawHelpers, CornersTrianglesAndLayoutKeys) {
     }
 }
 
+int CALLBACK FirstFace(const LOGFONTW* f, const TEXTMETRICW*, DWORD, LPARAM p) {
+    *reinterpret_cast<std::wstring*>(p) = f->lfFaceName;
+    return 0;
+}
+
 TEST(DrawHelpers, FontsAndTopParents) {
     // Any installed face, asked for in lower case.
     std::wstring face;
     HDC screen = GetDC(nullptr);
     LOGFONTW lf = {};
     lf.lfCharSet = DEFAULT_CHARSET;
-    EnumFontFamiliesExW(
-        screen, &lf,
-        [](const LOGFONTW* f, const TEXTMETRICW*, DWORD, LPARAM p) -> int {
-            *reinterpret_cast<std::wstring*>(p) = f->lfFaceName;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&face), 0);
+    EnumFontFamiliesExW(screen, &lf, FirstFace, reinterpret_cast<LPARAM>(&face), 0);
     ReleaseDC(nullptr, screen);
     ASSERT_FALSE(face.empty());
     for (wchar_t& ch : face) ch = towlower(ch);
