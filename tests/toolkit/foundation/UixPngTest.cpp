@@ -276,3 +276,68 @@ TEST(ImageLoading, SplitHandsOutCellsLeftToRight) {
 }
 
 } // namespace
+
+#include "CUIXResourceManager.h"
+#include "CUIXBufferDCEx.h"
+
+namespace {
+
+// Blue channel of an icon's top-left colour pixel: the fixture fills each size with its own size.
+int IconMarker(HICON hIcon) {
+    ICONINFO info = {};
+    if (!GetIconInfo(hIcon, &info)) return -1;
+    BITMAP bm = {};
+    GetObjectW(info.hbmColor, sizeof(bm), &bm);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, info.hbmColor);
+    COLORREF c = GetPixel(dc, 0, 0);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return GetBValue(c);
+}
+
+TEST(ResourceIcons, IconOfASizeComesFromTheBestImage) {
+    HMODULE self = GetModuleHandleW(nullptr);
+    CUIXResourceManager rm;
+    struct Case {
+        int size;
+        int marker;
+    } cases[] = {{16, 16}, {32, 32}, {30, 32}};
+    for (const Case& c : cases) {
+        HICON fromDirectory = rm.CreateIconFromResource(self, IDI_TWO_SIZES, CSize(c.size, c.size));
+        ASSERT_NE(nullptr, fromDirectory) << c.size;
+        EXPECT_EQ(CSize(c.size, c.size), CUIXImageManagerIcon::GetExtent(fromDirectory)) << c.size;
+        EXPECT_EQ(c.marker, IconMarker(fromDirectory)) << c.size << " picks the image of the nearest size";
+        DestroyIcon(fromDirectory);
+    }
+    EXPECT_EQ(nullptr, rm.CreateIconFromResource(self, L"NOSUCH", CSize(16, 16)));
+    HICON loaded = rm.LoadIcon(IDI_TWO_SIZES, CSize(16, 16));
+    ASSERT_NE(nullptr, loaded) << "from the framework's resource module";
+    EXPECT_EQ(CSize(16, 16), CUIXImageManagerIcon::GetExtent(loaded));
+    DestroyIcon(loaded);
+    EXPECT_EQ(nullptr, rm.LoadIconById(4321, CSize(16, 16)));
+}
+
+TEST(ResourceIcons, SmallBufferDrawsInDestinationCoordinates) {
+    HBITMAP target = MakeBitmap(8, 8, std::vector<DWORD>(64, 0), true);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, target);
+    {
+        CUIXBufferDCEx buffer(dc, CRect(4, 4, 6, 6));
+        buffer.FillSolidRect(4, 4, 2, 2, RGB(0, 255, 0));
+        buffer.FillSolidRect(0, 0, 2, 2, RGB(255, 0, 0)); // outside the buffer: lost
+    }
+    GdiFlush();
+    std::vector<DWORD> px = Pixels(target);
+    EXPECT_EQ(Bgra(0, 255, 0, 0), px[4 * 8 + 4] & 0x00FFFFFF);
+    EXPECT_EQ(Bgra(0, 255, 0, 0), px[5 * 8 + 5] & 0x00FFFFFF);
+    EXPECT_EQ(0u, px[0] & 0x00FFFFFF);
+    EXPECT_EQ(0u, px[6 * 8 + 6] & 0x00FFFFFF);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(target);
+}
+
+} // namespace

@@ -44,6 +44,22 @@ def bmp32(width, height, pixels_bgra, claimed_height=None, size_image=0):
     return head + info + bits
 
 
+def ico(sizes):
+    """An icon file with one 32-bpp image per size, each filled with its own colour."""
+    images = []
+    for n in sizes:
+        header = struct.pack("<IiiHHIIiiII", 40, n, n * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+        pixels = bytes((n, 0, 0, 255)) * (n * n)
+        mask_row = ((n + 31) // 32) * 4
+        images.append(header + pixels + b"\x00" * (mask_row * n))
+    out = struct.pack("<HHH", 0, 1, len(sizes))
+    offset = 6 + 16 * len(sizes)
+    for n, data in zip(sizes, images):
+        out += struct.pack("<BBBBHHII", n % 256, n % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    return out + b"".join(images)
+
+
 def main(out):
     os.makedirs(out, exist_ok=True)
     files = {}
@@ -66,6 +82,7 @@ def main(out):
                                + chunk(b"IDAT", zlib.compress(b"\x00" * 64)) + chunk(b"IEND", b""))
     files["bad_crc.png"] = good[:-5] + bytes([good[-5] ^ 0xFF]) + good[-4:]
     files["tiny9.bin"] = good[:9]
+    files["two_sizes.ico"] = ico([16, 32])
 
     px = [(b, g, r, a) for (b, g, r, a) in [(255, 0, 0, 255), (0, 255, 0, 128), (0, 0, 255, 0), (9, 9, 9, 255)]]
     files["alpha32.bmp"] = bmp32(2, 2, px)
@@ -84,6 +101,7 @@ def main(out):
         rc.write('IDP_PALETTE PNG "%s"\n' % rc_path("palette_trns.png"))
         rc.write('IDP_TINY PNG "%s"\n' % rc_path("tiny9.bin"))
         rc.write('IDP_NOTPNG PNG "%s"\n' % rc_path("bad_signature.png"))
+        rc.write('IDI_TWO_SIZES ICON "%s"\n' % rc_path("two_sizes.ico"))
         for res, name in [("IDB_ALPHA", "alpha32.bmp"), ("IDB_TOPDOWN", "alpha32_topdown.bmp"), ("IDB_SHORT", "alpha32_short.bmp"),
                           ("IDB_HUGENEG", "alpha32_huge_negative.bmp"), ("IDB_WIDE", "alpha32_wide.bmp")]:
             rc.write('%s BITMAP "%s"\n' % (res, rc_path(name)))
