@@ -46,7 +46,12 @@ void DestroyReversed(std::vector<CNoTrackObject*>& values) {
     for (auto it = values.rbegin(); it != values.rend(); ++it) delete *it;
 }
 
+// At process exit other threads are gone and one may have died holding the
+// lock: the exiting thread's objects are then left to the system.
+bool g_processExiting = false;
+
 void NTAPI ThreadEndCallback(PVOID, DWORD reason, PVOID) {
+    if (reason == DLL_PROCESS_DETACH) g_processExiting = true;
     if (reason == DLL_THREAD_DETACH || reason == DLL_PROCESS_DETACH) CThreadSlotData::DeleteThreadValues();
 }
 } // namespace
@@ -105,13 +110,18 @@ void PASCAL CThreadSlotData::SetValue(int nSlot, CNoTrackObject* pValue) {
 
 void PASCAL CThreadSlotData::DeleteThreadValues() {
     std::vector<CNoTrackObject*> values;
-    {
-        RegistryLock g;
-        auto it = g.r().threads.find(GetCurrentThreadId());
-        if (it == g.r().threads.end()) return;
-        values.swap(it->second);
-        g.r().threads.erase(it);
+    SlotRegistry& r = Registry();
+    if (g_processExiting) {
+        if (!TryEnterCriticalSection(&r.lock)) return;
+    } else {
+        EnterCriticalSection(&r.lock);
     }
+    auto it = r.threads.find(GetCurrentThreadId());
+    if (it != r.threads.end()) {
+        values.swap(it->second);
+        r.threads.erase(it);
+    }
+    LeaveCriticalSection(&r.lock);
     DestroyReversed(values);
 }
 
@@ -138,6 +148,17 @@ CThreadLocalObject::~CThreadLocalObject() {
 }
 
 namespace {
+class SectionGuard {
+public:
+    explicit SectionGuard(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
+    ~SectionGuard() { LeaveCriticalSection(&m_cs); }
+    SectionGuard(const SectionGuard&) = delete;
+    SectionGuard& operator=(const SectionGuard&) = delete;
+
+private:
+    CRITICAL_SECTION& m_cs;
+};
+
 CRITICAL_SECTION& ProcessLocalLock() {
     static CRITICAL_SECTION* cs = [] {
         auto* c = new CRITICAL_SECTION;
@@ -150,14 +171,8 @@ CRITICAL_SECTION& ProcessLocalLock() {
 
 CNoTrackObject* CProcessLocalObject::GetData(CNoTrackObject*(AFXAPI* pfnCreateObject)()) {
     if (m_pObject) return m_pObject;
-    EnterCriticalSection(&ProcessLocalLock());
-    try {
-        if (!m_pObject) m_pObject = pfnCreateObject();
-    } catch (...) {
-        LeaveCriticalSection(&ProcessLocalLock());
-        throw;
-    }
-    LeaveCriticalSection(&ProcessLocalLock());
+    SectionGuard guard(ProcessLocalLock());
+    if (!m_pObject) m_pObject = pfnCreateObject();
     return m_pObject;
 }
 
