@@ -48,6 +48,8 @@ public:
     LPUNKNOWN GetInterface(const void* iid);
     DWORD InternalQueryInterface(const void* iid, LPVOID* ppvObj);
     DWORD ExternalQueryInterface(const void* iid, LPVOID* ppvObj) { return InternalQueryInterface(iid, ppvObj); }
+    // The IDispatch of the interface table (null without one), counted when bAddRef.
+    LPDISPATCH GetIDispatch(BOOL bAddRef);
     static const AFX_INTERFACEMAP* PASCAL GetThisInterfaceMap();
     virtual const AFX_INTERFACEMAP* GetInterfaceMap() const;
 

@@ -118,3 +118,9 @@ DWORD CCmdTarget::InternalQueryInterface(const void* iid, LPVOID* ppvObj) {
     InternalAddRef();
     return (DWORD)S_OK;
 }
+
+LPDISPATCH CCmdTarget::GetIDispatch(BOOL bAddRef) {
+    LPDISPATCH p = reinterpret_cast<LPDISPATCH>(GetInterface(&IID_IDispatch));
+    if (p && bAddRef) InternalAddRef();
+    return p;
+}

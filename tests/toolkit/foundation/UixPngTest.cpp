@@ -341,3 +341,28 @@ TEST(ResourceIcons, SmallBufferDrawsInDestinationCoordinates) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ImageStoreResources, IconsFromBitmapAndPngResources) {
+    struct Case {
+        const wchar_t* name;
+        bool alphaImages;
+    } cases[] = {{IDB_ALPHA, true}, {IDP_PALETTE, true}};
+    for (const Case& c : cases) {
+        CUIXImageManager manager;
+        const UINT ids[] = {60, 61};
+        ASSERT_TRUE(manager.SetIconsFromResource(c.name, ids, 2, CSize(0, 0), uixImageNormal)) << c.name;
+        for (UINT id : ids) {
+            CUIXImageManagerIcon* icon = manager.GetImage(id, 1);
+            ASSERT_NE(nullptr, icon) << c.name << " " << id;
+            EXPECT_EQ(c.alphaImages, icon->IsAlpha() != FALSE) << c.name;
+            EXPECT_EQ(1, icon->GetWidth()) << "a 2-pixel strip of two cells";
+        }
+    }
+    CUIXImageManager manager;
+    EXPECT_FALSE(manager.SetIconsFromResource(IDP_TINY, nullptr, 2, CSize(0, 0), uixImageNormal));
+    EXPECT_FALSE(manager.SetIcons(4242, nullptr, 2, CSize(16, 16)));
+}
+
+} // namespace

@@ -276,6 +276,9 @@ TEST(Accessible, DerivedClassAnswersThroughTheNestedInterface) {
     EXPECT_EQ(2u, acc->AddRef() - 1);
     acc->Release();
     queried->Release();
+    EXPECT_EQ(static_cast<IDispatch*>(acc), target->GetIDispatch(TRUE)) << "a bar hands out a control's IDispatch";
+    EXPECT_EQ(2, target->m_dwRef);
+    target->InternalRelease();
     EXPECT_EQ(1, target->m_dwRef);
     target->InternalRelease();
 }
