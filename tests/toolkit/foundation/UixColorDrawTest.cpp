@@ -391,6 +391,33 @@ TEST(DeviceContext, BufferCopiesUnlessDiscarded) {
     }
 }
 
+SIZE g_paintBuffer = {-1, -1};
+
+LRESULT CALLBACK PaintProbeProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != WM_PAINT) return DefWindowProcW(hWnd, msg, wParam, lParam);
+    CPaintDC paint(CWnd::FromHandle(hWnd));
+    CUIXBufferDC buffer(paint);
+    BITMAP bm = {};
+    GetObjectW(GetCurrentObject(buffer.GetSafeHdc(), OBJ_BITMAP), sizeof(bm), &bm);
+    g_paintBuffer = SIZE{bm.bmWidth, bm.bmHeight};
+    return 0;
+}
+
+TEST(DeviceContext, BufferOfAnEmptyPaintRectangleIsOnePixel) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = PaintProbeProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"UixPaintProbe";
+    RegisterClassW(&wc);
+    HWND h = CreateWindowExW(0, L"UixPaintProbe", L"", WS_POPUP, 0, 0, 20, 20, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, h);
+    ValidateRect(h, nullptr);
+    SendMessageW(h, WM_PAINT, 0, 0); // nothing invalid: the paint rectangle is empty
+    EXPECT_EQ(1, g_paintBuffer.cx);
+    EXPECT_EQ(1, g_paintBuffer.cy);
+    DestroyWindow(h);
+}
+
 TEST(DeviceContext, ScopesRestoreWhatWasSelected) {
     Canvas c(4, 4);
     HGDIOBJ font0 = GetCurrentObject(c.dc, OBJ_FONT);
