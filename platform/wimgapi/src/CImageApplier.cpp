@@ -43,7 +43,8 @@ void CImageApplier::Count(const WimDentry& dir)
 
 DWORD CImageApplier::Progress()
 {
-    DWORD percent = m_totalUnits ? (DWORD)(m_doneUnits * 100 / m_totalUnits) : 100;
+    // In floating point: the sizes come from the image and may be huge.
+    DWORD percent = m_totalUnits ? (DWORD)((double)m_doneUnits * 100.0 / (double)m_totalUnits) : 100;
     if (percent > 100) percent = 100;
     if (percent == m_lastPercent) return 0;
     m_lastPercent = percent;
@@ -159,10 +160,10 @@ DWORD CImageApplier::ApplyFile(const WimDentry& file)
     }
 
     auto link = file.hardLinkId ? m_links.find(file.hardLinkId) : m_links.end();
-    if (link != m_links.end()) {
+    if (link != m_links.end() && link->second.second == file.hash) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path.c_str());
-        if (CreateHardLinkW(path.c_str(), link->second.c_str(), nullptr)) {
+        if (CreateHardLinkW(path.c_str(), link->second.first.c_str(), nullptr)) {
             m_doneUnits += 1;
             return Progress();
         }
@@ -183,7 +184,7 @@ DWORD CImageApplier::ApplyFile(const WimDentry& file)
     SetTimes(h.Get(), file);
     h.Reset();
     if (file.attributes & kAttributeMask) SetFileAttributesW(path.c_str(), file.attributes & kAttributeMask);
-    if (file.hardLinkId) m_links.emplace(file.hardLinkId, path);
+    if (file.hardLinkId) m_links.emplace(file.hardLinkId, std::make_pair(path, file.hash));
     m_doneUnits += 1;
 
     if (m_flags & WIM_FLAG_FILEINFO) {

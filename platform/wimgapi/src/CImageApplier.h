@@ -34,7 +34,9 @@ private:
     HANDLE m_hMessages;
     DWORD m_flags;
     CLongPath m_path;
-    std::map<uint64_t, std::wstring> m_links;
+    // Hard-link group -> the first file applied and the data it holds. A later
+    // member is linked to it only when it declares the same data.
+    std::map<uint64_t, std::pair<std::wstring, Sha1Digest>> m_links;
     uint64_t m_totalUnits = 0;
     uint64_t m_doneUnits = 0;
     DWORD m_lastPercent = 0;

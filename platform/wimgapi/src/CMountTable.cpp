@@ -120,7 +120,7 @@ DWORD CMountTable::Commit(const Entry& entry)
         CResourceReader reader(old->Io(), meta.res, h.chunkSize, old->Compression());
         std::vector<uint8_t> raw;
         CImageMetadata image;
-        if ((err = reader.ReadAll(&raw)) || (err = image.Parse(raw))) break;
+        if ((err = reader.ReadAll(&raw, wim::kMaxMetadataBytes)) || (err = image.Parse(raw))) break;
         std::set<Sha1Digest> hashes;
         image.CollectHashes(&hashes);
         for (const Sha1Digest& hash : hashes) {

@@ -145,7 +145,7 @@ DWORD CWimHandle::LoadMetadata(DWORD index, CImageMetadata* metadata)
     const wim::LookupEntry& e = m_main->MetadataEntries()[index - 1];
     CResourceReader reader(m_main->Io(), e.res, m_main->Header().chunkSize, m_main->Compression());
     std::vector<uint8_t> raw;
-    DWORD err = reader.ReadAll(&raw);
+    DWORD err = reader.ReadAll(&raw, wim::kMaxMetadataBytes);
     if (err) return err;
     if (CSha1::Of(raw.data(), raw.size()) != e.hash) return ERROR_FILE_CORRUPT;
     return metadata->Parse(raw);
