@@ -28,31 +28,57 @@ CImageApplier::CImageApplier(CWimHandle& wim, HANDLE hMessages, DWORD flags)
 {
 }
 
-void CImageApplier::Count(const WimDentry& dir)
+uint64_t CImageApplier::Units(const WimDentry& dir) const
 {
+    uint64_t units = 0;
     for (const WimDentry& c : dir.children) {
         if (c.IsDirectory()) {
-            Count(c);
+            units += Units(c);
             continue;
         }
         uint64_t size = 0;
-        if (!c.hash.IsZero() && m_wim.StreamSize(c.hash, &size) == 0) m_totalUnits += size;
-        m_totalUnits += 1;
+        if (!c.hash.IsZero() && m_wim.StreamSize(c.hash, &size) == 0) units += size;
+        units += 1;
     }
+    return units;
 }
 
-DWORD CImageApplier::Progress()
+// Progress is only reported: the documented place to abort is the answer
+// to WIM_MSG_PROCESS.
+void CImageApplier::Progress()
 {
     // In floating point: the sizes come from the image and may be huge.
     DWORD percent = m_totalUnits ? (DWORD)((double)m_doneUnits * 100.0 / (double)m_totalUnits) : 100;
     if (percent > 100) percent = 100;
-    if (percent == m_lastPercent) return 0;
+    if (percent == m_lastPercent) return;
     m_lastPercent = percent;
     DWORD elapsed = GetTickCount() - m_startTick;
     LPARAM remaining = percent ? (LPARAM)((uint64_t)elapsed * (100 - percent) / percent) : 0;
-    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, percent, remaining) == WIM_MSG_ABORT_IMAGE)
+    CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, percent, remaining);
+}
+
+// Asks the callbacks about one file or folder: ERROR_REQUEST_ABORTED, or 0
+// with *process telling whether to apply it.
+DWORD CImageApplier::AskProcess(const std::wstring& display, bool* process)
+{
+    BOOL answer = TRUE;
+    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROCESS, (WPARAM)display.c_str(), (LPARAM)&answer) ==
+        WIM_MSG_ABORT_IMAGE)
         return ERROR_REQUEST_ABORTED;
+    *process = answer != FALSE;
     return 0;
+}
+
+void CImageApplier::SendFileInfo(const WimDentry& file, const std::wstring& display)
+{
+    if (!(m_flags & WIM_FLAG_FILEINFO)) return;
+    WIN32_FIND_DATAW fd = {};
+    fd.dwFileAttributes = file.attributes;
+    fd.ftCreationTime = ToFileTime(file.creationTime);
+    fd.ftLastAccessTime = ToFileTime(file.lastAccessTime);
+    fd.ftLastWriteTime = ToFileTime(file.lastWriteTime);
+    lstrcpynW(fd.cFileName, reinterpret_cast<const wchar_t*>(file.name.c_str()), MAX_PATH);
+    CMessageSink::Instance().Send(m_hMessages, WIM_MSG_FILEINFO, (WPARAM)display.c_str(), (LPARAM)&fd);
 }
 
 DWORD CImageApplier::Report(DWORD err)
@@ -77,15 +103,15 @@ DWORD CImageApplier::Apply(const CImageMetadata& image, const std::wstring& targ
     DWORD attrs = GetFileAttributesW(m_path.Extended().c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
     m_buffer.resize(kBufferSize);
-    Count(image.Root());
+    m_totalUnits = Units(image.Root());
     m_startTick = GetTickCount();
     m_lastPercent = 0;
-    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, 0, 0) == WIM_MSG_ABORT_IMAGE)
-        return ERROR_REQUEST_ABORTED;
+    CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, 0, 0);
     DWORD err = ApplyDirectory(image.Root(), true);
     if (err) return err;
     m_doneUnits = m_totalUnits;
-    return Progress();
+    Progress();
+    return 0;
 }
 
 DWORD CImageApplier::ApplyDirectory(const WimDentry& dir, bool isRoot)
@@ -96,10 +122,7 @@ DWORD CImageApplier::ApplyDirectory(const WimDentry& dir, bool isRoot)
         if (!fits) {
             err = Report(ERROR_FILENAME_EXCED_RANGE);
         } else if (child.IsDirectory()) {
-            if (!CreateDirectoryW(m_path.Extended().c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-                err = Report(GetLastError());
-            else
-                err = ApplyDirectory(child, false);
+            err = ApplySubdirectory(child);
         } else {
             err = ApplyFile(child);
         }
@@ -115,6 +138,22 @@ DWORD CImageApplier::ApplyDirectory(const WimDentry& dir, bool isRoot)
     if (dir.attributes & kAttributeMask)
         SetFileAttributesW(m_path.Extended().c_str(), (dir.attributes & kAttributeMask) | FILE_ATTRIBUTE_DIRECTORY);
     return 0;
+}
+
+DWORD CImageApplier::ApplySubdirectory(const WimDentry& dir)
+{
+    bool process = true;
+    DWORD err = AskProcess(m_path.Display(), &process);
+    if (err) return err;
+    if (!process) {
+        // The folder is skipped with all it holds.
+        m_doneUnits += Units(dir);
+        Progress();
+        return 0;
+    }
+    if (!CreateDirectoryW(m_path.Extended().c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return Report(GetLastError());
+    return ApplyDirectory(dir, false);
 }
 
 DWORD CImageApplier::WriteData(HANDLE file, const WimDentry& entry)
@@ -134,7 +173,7 @@ DWORD CImageApplier::WriteData(HANDLE file, const WimDentry& entry)
         if (!WriteFile(file, m_buffer.data(), (DWORD)n, &written, nullptr) || written != n)
             return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
         m_doneUnits += n;
-        if ((err = Progress())) return err;
+        Progress();
     }
     return sha.Final() == entry.hash ? 0 : ERROR_FILE_CORRUPT;
 }
@@ -147,16 +186,15 @@ DWORD CImageApplier::ApplyFile(const WimDentry& file)
         CMessageSink::Instance().Send(m_hMessages, WIM_MSG_WARNING, (WPARAM)display.c_str(), ERROR_NOT_SUPPORTED);
         return 0;
     }
-    BOOL process = TRUE;
-    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROCESS, (WPARAM)display.c_str(), (LPARAM)&process) ==
-        WIM_MSG_ABORT_IMAGE)
-        return ERROR_REQUEST_ABORTED;
-    uint64_t units = 1;
+    bool process = true;
+    DWORD err = AskProcess(display, &process);
+    if (err) return err;
     if (!process) {
         uint64_t size = 0;
-        if (!file.hash.IsZero() && m_wim.StreamSize(file.hash, &size) == 0) units += size;
-        m_doneUnits += units;
-        return Progress();
+        if (!file.hash.IsZero() && m_wim.StreamSize(file.hash, &size) == 0) m_doneUnits += size;
+        m_doneUnits += 1;
+        Progress();
+        return 0;
     }
 
     auto link = file.hardLinkId ? m_links.find(file.hardLinkId) : m_links.end();
@@ -165,7 +203,9 @@ DWORD CImageApplier::ApplyFile(const WimDentry& file)
         DeleteFileW(path.c_str());
         if (CreateHardLinkW(path.c_str(), link->second.first.c_str(), nullptr)) {
             m_doneUnits += 1;
-            return Progress();
+            SendFileInfo(file, display);
+            Progress();
+            return 0;
         }
     }
 
@@ -175,7 +215,7 @@ DWORD CImageApplier::ApplyFile(const WimDentry& file)
         h.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
     if (!h.Valid()) return Report(GetLastError());
-    DWORD err = WriteData(h.Get(), file);
+    err = WriteData(h.Get(), file);
     if (err) {
         h.Reset();
         DeleteFileW(path.c_str());
@@ -186,15 +226,7 @@ DWORD CImageApplier::ApplyFile(const WimDentry& file)
     if (file.attributes & kAttributeMask) SetFileAttributesW(path.c_str(), file.attributes & kAttributeMask);
     if (file.hardLinkId) m_links.emplace(file.hardLinkId, std::make_pair(path, file.hash));
     m_doneUnits += 1;
-
-    if (m_flags & WIM_FLAG_FILEINFO) {
-        WIN32_FIND_DATAW fd = {};
-        fd.dwFileAttributes = file.attributes;
-        fd.ftCreationTime = ToFileTime(file.creationTime);
-        fd.ftLastAccessTime = ToFileTime(file.lastAccessTime);
-        fd.ftLastWriteTime = ToFileTime(file.lastWriteTime);
-        lstrcpynW(fd.cFileName, reinterpret_cast<const wchar_t*>(file.name.c_str()), MAX_PATH);
-        CMessageSink::Instance().Send(m_hMessages, WIM_MSG_FILEINFO, (WPARAM)display.c_str(), (LPARAM)&fd);
-    }
-    return Progress();
+    SendFileInfo(file, display);
+    Progress();
+    return 0;
 }

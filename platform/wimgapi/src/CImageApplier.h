@@ -18,16 +18,20 @@ class CImageApplier {
 public:
     CImageApplier(CWimHandle& wim, HANDLE hMessages, DWORD flags);
     // 0, or the error that stopped the apply (ERROR_REQUEST_ABORTED when a
-    // callback aborted). What was written before a failure stays.
+    // callback answered WIM_MSG_PROCESS, for a file or a folder, with abort). What was written before a failure stays.
     DWORD Apply(const CImageMetadata& image, const std::wstring& target);
 
 private:
     DWORD ApplyDirectory(const WimDentry& dir, bool isRoot);
+    DWORD ApplySubdirectory(const WimDentry& dir);
     DWORD ApplyFile(const WimDentry& file);
     DWORD WriteData(HANDLE file, const WimDentry& entry);
     DWORD Report(DWORD err);
-    DWORD Progress();
-    void Count(const WimDentry& dir);
+    DWORD AskProcess(const std::wstring& display, bool* process);
+    void SendFileInfo(const WimDentry& file, const std::wstring& display);
+    void Progress();
+    // Progress units of a folder's files: their bytes and one per file.
+    uint64_t Units(const WimDentry& dir) const;
     static void SetTimes(HANDLE h, const WimDentry& d);
 
     CWimHandle& m_wim;

@@ -29,17 +29,41 @@ bool CImageCapturer::Excluded(const std::wstring& name)
     return false;
 }
 
-DWORD CImageCapturer::Progress()
+// Progress is only reported: the documented place to abort is the answer
+// to WIM_MSG_PROCESS.
+void CImageCapturer::Progress()
 {
-    DWORD percent = m_totalUnits ? (DWORD)(m_doneUnits * 100 / m_totalUnits) : 100;
+    DWORD percent = m_totalUnits ? (DWORD)((double)m_doneUnits * 100.0 / (double)m_totalUnits) : 100;
     if (percent > 100) percent = 100;
-    if (percent == m_lastPercent) return 0;
+    if (percent == m_lastPercent) return;
     m_lastPercent = percent;
     DWORD elapsed = GetTickCount() - m_startTick;
     LPARAM remaining = percent ? (LPARAM)((uint64_t)elapsed * (100 - percent) / percent) : 0;
-    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, percent, remaining) == WIM_MSG_ABORT_IMAGE)
+    CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, percent, remaining);
+}
+
+// ERROR_REQUEST_ABORTED, or 0 with *process telling whether to capture it.
+DWORD CImageCapturer::AskProcess(const std::wstring& display, bool* process)
+{
+    BOOL answer = TRUE;
+    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROCESS, (WPARAM)display.c_str(), (LPARAM)&answer) ==
+        WIM_MSG_ABORT_IMAGE)
         return ERROR_REQUEST_ABORTED;
+    *process = answer != FALSE;
     return 0;
+}
+
+// A skipped folder: its files' sizes are passed over and counted as done.
+void CImageCapturer::SkipFolder(const WimDentry& dir, std::vector<uint64_t>::const_iterator* size)
+{
+    m_info.dirCount--;
+    for (const WimDentry& c : dir.children) {
+        if (c.IsDirectory()) {
+            SkipFolder(c, size);
+            continue;
+        }
+        m_doneUnits += *(*size)++ + 1;
+    }
 }
 
 DWORD CImageCapturer::Scan(WimDentry* dir, std::vector<uint64_t>* sizes, bool isRoot)
@@ -109,20 +133,43 @@ DWORD CImageCapturer::StoreFile(WimDentry* file, uint64_t scannedSize)
         }
     }
     uint64_t before = m_doneUnits;
-    DWORD progressErr = 0;
     CWimWriter::Source source = [&](uint8_t* buffer, size_t want) -> long long {
         DWORD got = 0;
         if (!ReadFile(h.Get(), buffer, (DWORD)want, &got, nullptr)) return -1;
         m_doneUnits += got;
-        if (!progressErr) progressErr = Progress();
-        return progressErr ? -1 : (long long)got;
+        Progress();
+        return (long long)got;
     };
     DWORD err = m_writer.WriteStream(source, size, &file->hash);
-    if (progressErr) return progressErr;
     if (err) return err;
     m_doneUnits = before + scannedSize;
     if (file->hardLinkId) m_linkHashes[file->hardLinkId] = file->hash;
     m_info.totalBytes += size;
+    return 0;
+}
+
+// One file: asked about, then stored; an error the callbacks skip drops it.
+DWORD CImageCapturer::StoreEntry(WimDentry* file, uint64_t scanned, const std::wstring& display, bool* keep)
+{
+    bool process = true;
+    DWORD err = AskProcess(display, &process);
+    if (err) return err;
+    m_doneUnits += 1;
+    if (!process) {
+        *keep = false;
+        m_doneUnits += scanned;
+        Progress();
+        return 0;
+    }
+    err = StoreFile(file, scanned);
+    if (err && CMessageSink::Instance().Send(m_hMessages, WIM_MSG_ERROR, (WPARAM)display.c_str(), (LPARAM)err) ==
+                   WIM_MSG_SKIP_ERROR) {
+        err = 0;
+        *keep = false;
+    }
+    if (err) return err;
+    if (*keep) m_info.fileCount++;
+    Progress();
     return 0;
 }
 
@@ -133,30 +180,18 @@ DWORD CImageCapturer::StoreData(WimDentry* dir, std::vector<uint64_t>::const_ite
         if (!m_path.Push(child.name)) return ERROR_FILENAME_EXCED_RANGE;
         DWORD err = 0;
         bool keep = true;
+        std::wstring display = m_path.Display();
         if (child.IsDirectory()) {
-            err = StoreData(&child, size);
-        } else {
-            uint64_t scanned = *(*size)++;
-            std::wstring display = m_path.Display();
-            BOOL process = TRUE;
-            if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROCESS, (WPARAM)display.c_str(),
-                                              (LPARAM)&process) == WIM_MSG_ABORT_IMAGE) {
-                err = ERROR_REQUEST_ABORTED;
-            } else if (!process) {
+            bool process = true;
+            err = AskProcess(display, &process);
+            if (!err && process) err = StoreData(&child, size);
+            if (!err && !process) {
+                SkipFolder(child, size);
                 keep = false;
-                m_doneUnits += scanned;
-            } else {
-                err = StoreFile(&child, scanned);
-                if (err && err != ERROR_REQUEST_ABORTED &&
-                    CMessageSink::Instance().Send(m_hMessages, WIM_MSG_ERROR, (WPARAM)display.c_str(), (LPARAM)err) ==
-                        WIM_MSG_SKIP_ERROR) {
-                    err = 0;
-                    keep = false;
-                }
-                if (!err && keep) m_info.fileCount++;
+                Progress();
             }
-            m_doneUnits += 1;
-            if (!err) err = Progress();
+        } else {
+            err = StoreEntry(&child, *(*size)++, display, &keep);
         }
         m_path.Pop();
         if (err) return err;
@@ -184,8 +219,7 @@ DWORD CImageCapturer::Capture(const std::wstring& source, WimImageInfo* info)
     DWORD err = Scan(&root, &sizes, true);
     if (err) return err;
     m_startTick = GetTickCount();
-    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, 0, 0) == WIM_MSG_ABORT_IMAGE)
-        return ERROR_REQUEST_ABORTED;
+    CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, 0, 0);
     auto next = sizes.cbegin();
     if ((err = StoreData(&root, &next))) return err;
     if ((err = m_writer.WriteMetadata(image.Serialize()))) return err;
@@ -195,5 +229,6 @@ DWORD CImageCapturer::Capture(const std::wstring& source, WimImageInfo* info)
     m_info.creationTime = m_info.modificationTime = FromFileTime(now);
     *info = m_info;
     m_doneUnits = m_totalUnits;
-    return Progress();
+    Progress();
+    return 0;
 }

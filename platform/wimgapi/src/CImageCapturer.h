@@ -25,7 +25,10 @@ private:
     DWORD Scan(WimDentry* dir, std::vector<uint64_t>* sizes, bool isRoot);
     DWORD StoreData(WimDentry* dir, std::vector<uint64_t>::const_iterator* size);
     DWORD StoreFile(WimDentry* file, uint64_t size);
-    DWORD Progress();
+    DWORD StoreEntry(WimDentry* file, uint64_t scanned, const std::wstring& display, bool* keep);
+    void Progress();
+    DWORD AskProcess(const std::wstring& display, bool* process);
+    void SkipFolder(const WimDentry& dir, std::vector<uint64_t>::const_iterator* size);
     static bool Excluded(const std::wstring& name);
 
     CWimWriter& m_writer;
