@@ -50,7 +50,7 @@ void CImageApplier::Progress()
     // In floating point: the sizes come from the image and may be huge.
     DWORD percent = m_totalUnits ? (DWORD)((double)m_doneUnits * 100.0 / (double)m_totalUnits) : 100;
     if (percent > 100) percent = 100;
-    if (percent == m_lastPercent) return;
+    if (percent <= m_lastPercent) return; // never backwards
     m_lastPercent = percent;
     DWORD elapsed = GetTickCount() - m_startTick;
     LPARAM remaining = percent ? (LPARAM)((uint64_t)elapsed * (100 - percent) / percent) : 0;
@@ -156,9 +156,49 @@ DWORD CImageApplier::ApplySubdirectory(const WimDentry& dir)
     return ApplyDirectory(dir, false);
 }
 
+// A stream already written by this apply is copied from that file: reading
+// it back costs less than decoding again. It is checked again, since a later
+// entry of the same name may have replaced that file; then it is decoded.
+bool CImageApplier::CopyWritten(HANDLE file, const WimDentry& entry, DWORD* err)
+{
+    auto written = m_written.find(entry.hash);
+    uint64_t size = 0;
+    if (written == m_written.end() || m_wim.StreamSize(entry.hash, &size)) return false;
+    CScopedHandle from(CreateFileW(written->second.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!from.Valid()) return false;
+    LARGE_INTEGER length;
+    if (!GetFileSizeEx(from.Get(), &length) || (uint64_t)length.QuadPart != size) return false;
+    CSha1 sha;
+    uint64_t before = m_doneUnits;
+    for (uint64_t left = size; left;) {
+        DWORD want = (DWORD)std::min<uint64_t>(m_buffer.size(), left), got = 0, done = 0;
+        if (!ReadFile(from.Get(), m_buffer.data(), want, &got, nullptr) || got != want) break;
+        sha.Update(m_buffer.data(), got);
+        if (!WriteFile(file, m_buffer.data(), got, &done, nullptr) || done != got) {
+            *err = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+            return true;
+        }
+        left -= got;
+        m_doneUnits += got;
+        Progress();
+    }
+    if (m_doneUnits - before == size && sha.Final() == entry.hash) {
+        *err = 0;
+        return true;
+    }
+    m_doneUnits = before;
+    LARGE_INTEGER zero = {};
+    if (SetFilePointerEx(file, zero, nullptr, FILE_BEGIN) && SetEndOfFile(file)) return false;
+    *err = ERROR_WRITE_FAULT;
+    return true;
+}
+
 DWORD CImageApplier::WriteData(HANDLE file, const WimDentry& entry)
 {
     if (entry.hash.IsZero()) return 0;
+    DWORD copied = 0;
+    if (CopyWritten(file, entry, &copied)) return copied;
     std::unique_ptr<CResourceReader> reader;
     uint64_t size = 0;
     DWORD err = m_wim.OpenStream(entry.hash, &reader, &size);
@@ -225,6 +265,7 @@ DWORD CImageApplier::ApplyFile(const WimDentry& file)
     h.Reset();
     if (file.attributes & kAttributeMask) SetFileAttributesW(path.c_str(), file.attributes & kAttributeMask);
     if (file.hardLinkId) m_links.emplace(file.hardLinkId, std::make_pair(path, file.hash));
+    if (!file.hash.IsZero()) m_written.emplace(file.hash, path);
     m_doneUnits += 1;
     SendFileInfo(file, display);
     Progress();

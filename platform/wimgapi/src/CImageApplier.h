@@ -26,6 +26,7 @@ private:
     DWORD ApplySubdirectory(const WimDentry& dir);
     DWORD ApplyFile(const WimDentry& file);
     DWORD WriteData(HANDLE file, const WimDentry& entry);
+    bool CopyWritten(HANDLE file, const WimDentry& entry, DWORD* err);
     DWORD Report(DWORD err);
     DWORD AskProcess(const std::wstring& display, bool* process);
     void SendFileInfo(const WimDentry& file, const std::wstring& display);
@@ -41,6 +42,7 @@ private:
     // Hard-link group -> the first file applied and the data it holds. A later
     // member is linked to it only when it declares the same data.
     std::map<uint64_t, std::pair<std::wstring, Sha1Digest>> m_links;
+    std::map<Sha1Digest, std::wstring> m_written; // the first file applied with each stream
     uint64_t m_totalUnits = 0;
     uint64_t m_doneUnits = 0;
     DWORD m_lastPercent = 0;

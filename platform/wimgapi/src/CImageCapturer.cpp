@@ -35,7 +35,8 @@ void CImageCapturer::Progress()
 {
     DWORD percent = m_totalUnits ? (DWORD)((double)m_doneUnits * 100.0 / (double)m_totalUnits) : 100;
     if (percent > 100) percent = 100;
-    if (percent == m_lastPercent) return;
+    // Never backwards (a stream read twice counts its bytes again).
+    if (percent <= m_lastPercent) return;
     m_lastPercent = percent;
     DWORD elapsed = GetTickCount() - m_startTick;
     LPARAM remaining = percent ? (LPARAM)((uint64_t)elapsed * (100 - percent) / percent) : 0;
@@ -113,11 +114,14 @@ DWORD CImageCapturer::StoreFile(WimDentry* file, uint64_t scannedSize)
     CScopedHandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!h.Valid()) return GetLastError();
+    // The standard information first: the full query also asks the volume,
+    // which costs much more, and only files with several links need it.
+    FILE_STANDARD_INFO standard;
     BY_HANDLE_FILE_INFORMATION info;
     uint64_t size = scannedSize;
-    if (GetFileInformationByHandle(h.Get(), &info)) {
-        size = (uint64_t)info.nFileSizeHigh << 32 | info.nFileSizeLow;
-        if (info.nNumberOfLinks > 1) {
+    if (GetFileInformationByHandleEx(h.Get(), FileStandardInfo, &standard, sizeof(standard))) {
+        size = (uint64_t)standard.EndOfFile.QuadPart;
+        if (standard.NumberOfLinks > 1 && GetFileInformationByHandle(h.Get(), &info)) {
             auto key = std::make_pair(info.dwVolumeSerialNumber,
                                       (uint64_t)info.nFileIndexHigh << 32 | info.nFileIndexLow);
             auto found = m_linkIds.find(key);
@@ -140,7 +144,12 @@ DWORD CImageCapturer::StoreFile(WimDentry* file, uint64_t scannedSize)
         Progress();
         return (long long)got;
     };
-    DWORD err = m_writer.WriteStream(source, size, &file->hash);
+    CWimWriter::Rewind rewind = [&]() {
+        LARGE_INTEGER zero = {};
+        m_doneUnits = before;
+        return SetFilePointerEx(h.Get(), zero, nullptr, FILE_BEGIN) != FALSE;
+    };
+    DWORD err = m_writer.WriteStream(source, size, &file->hash, rewind);
     if (err) return err;
     m_doneUnits = before + scannedSize;
     if (file->hardLinkId) m_linkHashes[file->hardLinkId] = file->hash;

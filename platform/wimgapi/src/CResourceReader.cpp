@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "CWorkerPool.h"
+
 namespace {
 
 // Chunk-table entries read at once: 32 KiB of table covers 256 MiB of data.
 const uint64_t kWindowEntries = 4096;
+// Chunks decoded at once per worker: enough to keep every worker busy.
+const uint64_t kChunksPerWorker = 4;
 // Pieces in which ReadAll grows its buffer.
 const size_t kReadAllPiece = 1024 * 1024;
 
@@ -80,34 +84,55 @@ unsigned long CResourceReader::ChunkBounds(uint64_t index, uint64_t* start, uint
     return 0;
 }
 
-unsigned long CResourceReader::LoadChunk(uint64_t index)
+// Chunks index .. index + n - 1, read with one call and decoded on all
+// workers, n bounded so that the memory held stays small.
+unsigned long CResourceReader::LoadBatch(uint64_t index)
 {
     if (index >= m_chunks) return wim::kErrInvalidData;
-    uint64_t first = index * m_chunkSize;
-    size_t outSize = (size_t)std::min<uint64_t>(m_res.originalSize - first, m_chunkSize);
-    uint64_t packedStart = 0, packedEnd = 0;
-    unsigned long err = ChunkBounds(index, &packedStart, &packedEnd);
-    if (err) return err;
-    size_t packedSize = (size_t)(packedEnd - packedStart);
-    if (packedSize > outSize) return wim::kErrInvalidData;
-    m_chunk.resize(outSize);
-    m_packed.resize(packedSize);
-    m_loadedChunk = UINT64_MAX;
-    if (!m_io.ReadAt(m_res.offset + m_tableSize + packedStart, m_packed.data(), packedSize))
-        return m_io.LastError() ? m_io.LastError() : wim::kErrHandleEof;
-    bool ok = false;
-    if (packedSize == outSize) {
-        memcpy(m_chunk.data(), m_packed.data(), outSize);
-        ok = true;
-    } else if (m_compression == wim::Compression::Xpress) {
-        ok = m_xpress.Decompress(m_packed.data(), packedSize, m_chunk.data(), outSize);
-    } else if (m_compression == wim::Compression::Lzx) {
-        ok = m_lzx.Decompress(m_packed.data(), packedSize, m_chunk.data(), outSize);
-    } else {
-        return wim::kErrNotSupported;
+    CWorkerPool& pool = CWorkerPool::Instance();
+    size_t n = (size_t)std::min<uint64_t>(m_chunks - index, (uint64_t)pool.Workers() * kChunksPerWorker);
+    m_starts.resize(n + 1);
+    for (size_t j = 0; j < n; ++j) {
+        uint64_t start = 0, end = 0;
+        unsigned long err = ChunkBounds(index + j, &start, &end);
+        if (err) return err;
+        if (j && start != m_starts[j]) return wim::kErrInvalidData; // chunks lie end to end
+        m_starts[j] = start;
+        m_starts[j + 1] = end;
     }
-    if (!ok) return wim::kErrInvalidData;
-    m_loadedChunk = index;
+    m_loadedFirst = UINT64_MAX;
+    m_packed.resize((size_t)(m_starts[n] - m_starts[0]));
+    if (!m_io.ReadAt(m_res.offset + m_tableSize + m_starts[0], m_packed.data(), m_packed.size()))
+        return m_io.LastError() ? m_io.LastError() : wim::kErrHandleEof;
+    uint64_t firstByte = index * m_chunkSize;
+    size_t outBytes = (size_t)std::min<uint64_t>(m_res.originalSize - firstByte, (uint64_t)n * m_chunkSize);
+    m_chunk.resize(outBytes);
+    while (m_xpress.size() < pool.Workers()) {
+        m_xpress.emplace_back(new CXpressDecoder());
+        m_lzx.emplace_back(new CLzxDecoder());
+    }
+    std::vector<char> ok(n, 0);
+    pool.Run(n, [&](size_t j, unsigned worker) {
+        size_t at = j * m_chunkSize;
+        size_t outSize = std::min<size_t>(m_chunkSize, outBytes - at);
+        const uint8_t* in = m_packed.data() + (m_starts[j] - m_starts[0]);
+        size_t inSize = (size_t)(m_starts[j + 1] - m_starts[j]);
+        uint8_t* out = m_chunk.data() + at;
+        if (inSize > outSize) return;
+        if (inSize == outSize) {
+            memcpy(out, in, outSize);
+            ok[j] = 1;
+        } else if (m_compression == wim::Compression::Xpress) {
+            ok[j] = m_xpress[worker]->Decompress(in, inSize, out, outSize);
+        } else if (m_compression == wim::Compression::Lzx) {
+            ok[j] = m_lzx[worker]->Decompress(in, inSize, out, outSize);
+        }
+    });
+    for (char good : ok)
+        if (!good) return m_compression == wim::Compression::None || m_compression == wim::Compression::Lzms
+                              ? wim::kErrNotSupported : wim::kErrInvalidData;
+    m_loadedFirst = index;
+    m_loadedCount = n;
     return 0;
 }
 
@@ -127,13 +152,13 @@ unsigned long CResourceReader::Read(void* buffer, size_t size)
     }
     while (size) {
         uint64_t index = m_position / m_chunkSize;
-        if (index != m_loadedChunk) {
-            unsigned long err = LoadChunk(index);
+        if (m_loadedFirst == UINT64_MAX || index < m_loadedFirst || index >= m_loadedFirst + m_loadedCount) {
+            unsigned long err = LoadBatch(index);
             if (err) return err;
         }
-        size_t inChunk = (size_t)(m_position - index * m_chunkSize);
-        size_t take = std::min(m_chunk.size() - inChunk, size);
-        memcpy(out, m_chunk.data() + inChunk, take);
+        size_t inBatch = (size_t)(m_position - m_loadedFirst * m_chunkSize);
+        size_t take = std::min(m_chunk.size() - inBatch, size);
+        memcpy(out, m_chunk.data() + inBatch, take);
         out += take; size -= take; m_position += take;
     }
     return 0;

@@ -1,9 +1,11 @@
 // Sequential reader of one resource of a WIM file: uncompressed, or chunks
-// of XPRESS or LZX behind a chunk table. Holds one chunk and a window of the
-// chunk table at a time, so its memory does not grow with the resource.
+// of XPRESS or LZX behind a chunk table. Holds a batch of chunks (decoded on
+// all workers) and a window of the chunk table at a time, so its memory does
+// not grow with the resource.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "CFileIo.h"
@@ -31,7 +33,7 @@ private:
     unsigned long CheckLayout();
     unsigned long LoadWindow(uint64_t first);
     unsigned long ChunkBounds(uint64_t index, uint64_t* start, uint64_t* end);
-    unsigned long LoadChunk(uint64_t index);
+    unsigned long LoadBatch(uint64_t index);
 
     CFileIo& m_io;
     wim::ResHdr m_res;
@@ -45,9 +47,12 @@ private:
     uint64_t m_tableSize = 0;
     uint64_t m_windowFirst = UINT64_MAX; // first chunk whose start the window holds
     std::vector<uint64_t> m_window;      // chunk starts, relative to the data
-    uint64_t m_loadedChunk = UINT64_MAX;
+    uint64_t m_loadedFirst = UINT64_MAX; // chunks decoded in m_chunk
+    size_t m_loadedCount = 0;
+    std::vector<uint64_t> m_starts;
     std::vector<uint8_t> m_chunk;
     std::vector<uint8_t> m_packed;
-    CXpressDecoder m_xpress;
-    CLzxDecoder m_lzx;
+    // One decoder per worker of the pool.
+    std::vector<std::unique_ptr<CXpressDecoder>> m_xpress;
+    std::vector<std::unique_ptr<CLzxDecoder>> m_lzx;
 };

@@ -136,7 +136,9 @@ TEST_F(WimHostileTest, IntegrityChunkSizeIsNotAnAllocation)
         DWORD err = GetLastError();
         EXPECT_LT(PeakMemory(), before + kMemorySlack) << c.what;
         EXPECT_EQ(c.opens, wim != nullptr) << c.what;
-        if (!c.opens) EXPECT_EQ((DWORD)ERROR_FILE_CORRUPT, err) << c.what;
+        if (!c.opens) {
+            EXPECT_EQ((DWORD)ERROR_FILE_CORRUPT, err) << c.what;
+        }
         if (wim) WIMCloseHandle(wim);
     }
 }
@@ -199,7 +201,8 @@ TEST_F(WimHostileTest, HardLinkIdWithDifferentData)
                  {L"unlinked.txt", "first", false}};
     for (const Case& c : cases) {
         EXPECT_EQ(c.data, ReadFileBytes(out + L"\\" + c.name)) << c.name;
-        if (wcscmp(c.name, L"first.txt") != 0)
+        if (wcscmp(c.name, L"first.txt") != 0) {
             EXPECT_EQ(c.linked, SameFile(out + L"\\first.txt", out + L"\\" + c.name)) << c.name;
+        }
     }
 }

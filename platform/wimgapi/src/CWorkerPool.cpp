@@ -1,0 +1,74 @@
+#include "CWorkerPool.h"
+
+namespace {
+// Beyond this, Wine's file calls and the memory bus gain nothing.
+const unsigned kMaxWorkers = 8;
+}
+
+CWorkerPool& CWorkerPool::Instance()
+{
+    static CWorkerPool* pool = [] {
+        unsigned n = std::thread::hardware_concurrency();
+        if (n == 0) n = 1;
+        if (n > kMaxWorkers) n = kMaxWorkers;
+        return new CWorkerPool(n - 1);
+    }();
+    return *pool;
+}
+
+CWorkerPool::CWorkerPool(unsigned threads)
+{
+    for (unsigned i = 0; i < threads; ++i)
+        m_threads.emplace_back([this, i] { Loop(i + 1); });
+    for (std::thread& t : m_threads)
+        t.detach();
+}
+
+void CWorkerPool::Work(unsigned worker)
+{
+    size_t done = 0;
+    for (size_t i; (i = m_next++) < m_count;) {
+        (*m_piece)(i, worker);
+        ++done;
+    }
+    if (!done) return;
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_finished += done;
+    if (m_finished == m_count) m_done.notify_all();
+}
+
+void CWorkerPool::Loop(unsigned worker)
+{
+    unsigned long long seen = 0;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> guard(m_lock);
+            m_wake.wait(guard, [&] { return m_generation != seen; });
+            seen = m_generation;
+        }
+        Work(worker);
+    }
+}
+
+void CWorkerPool::Run(size_t count, const std::function<void(size_t, unsigned)>& piece)
+{
+    if (count == 0) return;
+    if (m_threads.empty() || count == 1) {
+        for (size_t i = 0; i < count; ++i)
+            piece(i, 0);
+        return;
+    }
+    std::lock_guard<std::mutex> run(m_runLock);
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_piece = &piece;
+        m_count = count;
+        m_finished = 0;
+        m_next = 0;
+        ++m_generation;
+    }
+    m_wake.notify_all();
+    Work(0);
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_done.wait(guard, [&] { return m_finished == m_count; });
+}

@@ -1,0 +1,42 @@
+// Threads that share the compression and decompression of chunks: a job of
+// many independent pieces runs on all of them and the caller, and returns
+// when every piece is done. Pieces must not throw.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class CWorkerPool {
+public:
+    // The process's pool, made on first use and never torn down: threads
+    // cannot be joined safely while a DLL is being unloaded.
+    static CWorkerPool& Instance();
+
+    // Workers including the caller; pieces are told which one runs them
+    // (0 .. Workers() - 1), so that each may own its scratch objects.
+    unsigned Workers() const { return (unsigned)m_threads.size() + 1; }
+    // Runs piece(i, worker) for every i below count. One job at a time:
+    // a second caller waits for the first.
+    void Run(size_t count, const std::function<void(size_t, unsigned)>& piece);
+
+private:
+    explicit CWorkerPool(unsigned threads);
+    void Loop(unsigned worker);
+    void Work(unsigned worker);
+
+    std::mutex m_runLock;
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::atomic<const std::function<void(size_t, unsigned)>*> m_piece{nullptr};
+    std::atomic<size_t> m_count{0};
+    std::atomic<size_t> m_next{0};
+    size_t m_finished = 0;
+    unsigned long long m_generation = 0;
+    std::vector<std::thread> m_threads;
+};
