@@ -24,6 +24,7 @@ public:
 private:
     DWORD ApplyDirectory(const WimDentry& dir, bool isRoot);
     DWORD ApplySubdirectory(const WimDentry& dir);
+    void Prefetch(const WimDentry& dir, size_t from);
     DWORD ApplyFile(const WimDentry& file);
     DWORD WriteData(HANDLE file, const WimDentry& entry);
     bool CopyWritten(HANDLE file, const WimDentry& entry, DWORD* err);
@@ -43,6 +44,7 @@ private:
     // member is linked to it only when it declares the same data.
     std::map<uint64_t, std::pair<std::wstring, Sha1Digest>> m_links;
     std::map<Sha1Digest, std::wstring> m_written; // the first file applied with each stream
+    std::map<Sha1Digest, std::vector<uint8_t>> m_ready; // decoded ahead, checked
     uint64_t m_totalUnits = 0;
     uint64_t m_doneUnits = 0;
     DWORD m_lastPercent = 0;

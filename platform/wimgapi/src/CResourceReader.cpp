@@ -11,6 +11,8 @@ namespace {
 const uint64_t kWindowEntries = 4096;
 // Chunks decoded at once per worker: enough to keep every worker busy.
 const uint64_t kChunksPerWorker = 4;
+// Fewer chunks than this are decoded on the calling thread.
+const size_t kParallelFrom = 4;
 // Pieces in which ReadAll grows its buffer.
 const size_t kReadAllPiece = 1024 * 1024;
 
@@ -112,7 +114,7 @@ unsigned long CResourceReader::LoadBatch(uint64_t index)
         m_lzx.emplace_back(new CLzxDecoder());
     }
     std::vector<char> ok(n, 0);
-    pool.Run(n, [&](size_t j, unsigned worker) {
+    auto decode = [&](size_t j, unsigned worker) {
         size_t at = j * m_chunkSize;
         size_t outSize = std::min<size_t>(m_chunkSize, outBytes - at);
         const uint8_t* in = m_packed.data() + (m_starts[j] - m_starts[0]);
@@ -127,7 +129,8 @@ unsigned long CResourceReader::LoadBatch(uint64_t index)
         } else if (m_compression == wim::Compression::Lzx) {
             ok[j] = m_lzx[worker]->Decompress(in, inSize, out, outSize);
         }
-    });
+    };
+    pool.Run(n, decode, kParallelFrom);
     for (char good : ok)
         if (!good) return m_compression == wim::Compression::None || m_compression == wim::Compression::Lzms
                               ? wim::kErrNotSupported : wim::kErrInvalidData;

@@ -3,7 +3,10 @@
 namespace {
 // Beyond this, Wine's file calls and the memory bus gain nothing.
 const unsigned kMaxWorkers = 8;
+thread_local bool t_onWorker = false;
 }
+
+bool CWorkerPool::OnWorker() { return t_onWorker; }
 
 CWorkerPool& CWorkerPool::Instance()
 {
@@ -39,6 +42,7 @@ void CWorkerPool::Work(unsigned worker)
 
 void CWorkerPool::Loop(unsigned worker)
 {
+    t_onWorker = true;
     unsigned long long seen = 0;
     for (;;) {
         {
@@ -50,10 +54,10 @@ void CWorkerPool::Loop(unsigned worker)
     }
 }
 
-void CWorkerPool::Run(size_t count, const std::function<void(size_t, unsigned)>& piece)
+void CWorkerPool::Run(size_t count, const std::function<void(size_t, unsigned)>& piece, size_t minParallel)
 {
     if (count == 0) return;
-    if (m_threads.empty() || count == 1) {
+    if (m_threads.empty() || count < 2 || count < minParallel || t_onWorker) {
         for (size_t i = 0; i < count; ++i)
             piece(i, 0);
         return;
@@ -68,7 +72,9 @@ void CWorkerPool::Run(size_t count, const std::function<void(size_t, unsigned)>&
         ++m_generation;
     }
     m_wake.notify_all();
+    t_onWorker = true; // a piece that starts a job of its own runs it alone
     Work(0);
+    t_onWorker = false;
     std::unique_lock<std::mutex> guard(m_lock);
     m_done.wait(guard, [&] { return m_finished == m_count; });
 }

@@ -21,8 +21,12 @@ public:
     // (0 .. Workers() - 1), so that each may own its scratch objects.
     unsigned Workers() const { return (unsigned)m_threads.size() + 1; }
     // Runs piece(i, worker) for every i below count. One job at a time:
-    // a second caller waits for the first.
-    void Run(size_t count, const std::function<void(size_t, unsigned)>& piece);
+    // a second caller waits for the first. Fewer than minParallel pieces
+    // run on the caller alone: waking the workers costs more than they save.
+    void Run(size_t count, const std::function<void(size_t, unsigned)>& piece, size_t minParallel = 2);
+    // Whether the calling thread is running a piece (whose own jobs then
+    // run on that thread alone).
+    static bool OnWorker();
 
 private:
     explicit CWorkerPool(unsigned threads);

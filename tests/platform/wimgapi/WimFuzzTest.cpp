@@ -153,6 +153,8 @@ std::vector<std::string> Seeds()
     WriteFileBytes(src + L"\\sub\\same.txt", text);
     WriteFileBytes(src + L"\\sub\\deeper\\small.txt", "small");
     WriteFileBytes(src + L"\\empty.txt", "");
+    for (int i = 0; i < 5; ++i) // enough small files in one folder to be decoded ahead
+        WriteFileBytes(src + L"\\sub\\s" + std::to_wstring(i) + L".txt", std::string(300 + i, (char)('k' + i)));
     CreateHardLinkW((src + L"\\sub\\link.txt").c_str(), (src + L"\\sub\\deeper\\small.txt").c_str(), nullptr);
 
     std::vector<std::string> seeds;
