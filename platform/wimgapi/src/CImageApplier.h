@@ -25,6 +25,17 @@ private:
     DWORD ApplyDirectory(const WimDentry& dir, bool isRoot);
     DWORD ApplySubdirectory(const WimDentry& dir);
     void Prefetch(const WimDentry& dir, size_t from);
+    struct BatchFile {
+        const WimDentry* file;
+        std::wstring path;
+        std::wstring display;
+        const std::vector<uint8_t>* data; // null for an empty file
+        DWORD error;
+    };
+    bool Batchable(const WimDentry& file) const;
+    // Applies files first.. of dir up to *end; *end becomes where it stopped.
+    DWORD ApplyBatch(const WimDentry& dir, size_t first, size_t* end);
+    static DWORD WriteBatchFile(const BatchFile& job);
     DWORD ApplyFile(const WimDentry& file);
     DWORD WriteData(HANDLE file, const WimDentry& entry);
     bool CopyWritten(HANDLE file, const WimDentry& entry, DWORD* err);

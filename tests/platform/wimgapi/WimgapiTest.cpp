@@ -459,4 +459,24 @@ TEST_F(WimgapiTest, ManySmallFilesRoundTrip)
         ASSERT_TRUE(r.ok) << c << ": error " << r.error;
         EXPECT_EQ(L"", Compare(src, out, false)) << c;
     }
+    // Skips and an abort among files written side by side.
+    Recorder skip;
+    skip.skipSuffix = L"7.txt";
+    {
+        ScopedRecorder scope(skip);
+        ApplyResult r = ApplyWim(L"W:\\t\\many1.wim", {}, L"W:\\t\\skipped");
+        ASSERT_TRUE(r.ok) << r.error;
+    }
+    EXPECT_FALSE(Exists(L"W:\\t\\skipped\\b\\f7.txt"));
+    EXPECT_FALSE(Exists(L"W:\\t\\skipped\\f17.txt"));
+    EXPECT_EQ(ReadFileBytes(src + L"\\b\\f4.txt"), ReadFileBytes(L"W:\\t\\skipped\\b\\f4.txt"));
+    Recorder abort;
+    abort.abortAtProcess = 50;
+    {
+        ScopedRecorder scope(abort);
+        ApplyResult r = ApplyWim(L"W:\\t\\many1.wim", {}, L"W:\\t\\aborted");
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ((DWORD)ERROR_REQUEST_ABORTED, r.error);
+    }
+    EXPECT_EQ(50u, abort.processed.size()) << "PROCESS after the abort";
 }
