@@ -26,6 +26,16 @@ const size_t kPrefetchFrom = 4;
 const size_t kBatchFrom = 4;
 const size_t kWriterLanes = 4;
 
+// Attributes given to CreateFileW, so that most files need no second call
+// by path; read-only is set last, after the data and times.
+DWORD CreationAttributes(const WimDentry& f)
+{
+    DWORD a = f.attributes & kAttributeMask & ~FILE_ATTRIBUTE_READONLY;
+    return a ? a : FILE_ATTRIBUTE_NORMAL;
+}
+
+bool NeedsAttributeCall(const WimDentry& f) { return (f.attributes & FILE_ATTRIBUTE_READONLY) != 0; }
+
 FILETIME ToFileTime(uint64_t t)
 {
     FILETIME ft;
@@ -171,10 +181,11 @@ bool CImageApplier::Batchable(const WimDentry& f) const
 DWORD CImageApplier::WriteBatchFile(const BatchFile& job)
 {
     const wchar_t* path = job.path.c_str();
-    CScopedHandle h(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD attributes = CreationAttributes(*job.file);
+    CScopedHandle h(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
     if (!h.Valid() && GetLastError() == ERROR_ACCESS_DENIED) {
         SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
-        h.Reset(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        h.Reset(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
     }
     if (!h.Valid()) return GetLastError() ? GetLastError() : ERROR_OPEN_FAILED;
     DWORD written = 0;
@@ -188,7 +199,7 @@ DWORD CImageApplier::WriteBatchFile(const BatchFile& job)
     }
     SetTimes(h.Get(), *job.file);
     h.Reset();
-    if (job.file->attributes & kAttributeMask) SetFileAttributesW(path, job.file->attributes & kAttributeMask);
+    if (NeedsAttributeCall(*job.file)) SetFileAttributesW(path, job.file->attributes & kAttributeMask);
     return 0;
 }
 
@@ -404,10 +415,11 @@ DWORD CImageApplier::ApplyFile(const WimDentry& file)
         }
     }
 
-    CScopedHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD attributes = CreationAttributes(file);
+    CScopedHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
     if (!h.Valid() && GetLastError() == ERROR_ACCESS_DENIED) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        h.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        h.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
     }
     if (!h.Valid()) return Report(GetLastError());
     err = WriteData(h.Get(), file);
@@ -418,7 +430,7 @@ DWORD CImageApplier::ApplyFile(const WimDentry& file)
     }
     SetTimes(h.Get(), file);
     h.Reset();
-    if (file.attributes & kAttributeMask) SetFileAttributesW(path.c_str(), file.attributes & kAttributeMask);
+    if (NeedsAttributeCall(file)) SetFileAttributesW(path.c_str(), file.attributes & kAttributeMask);
     if (file.hardLinkId) m_links.emplace(file.hardLinkId, std::make_pair(path, file.hash));
     if (!file.hash.IsZero()) m_written.emplace(file.hash, path);
     m_doneUnits += 1;

@@ -8,6 +8,37 @@ thread_local bool t_onWorker = false;
 
 bool CWorkerPool::OnWorker() { return t_onWorker; }
 
+#ifdef _WIN32
+// Exclusive hold of a slim lock for a scope.
+class CWorkerPool::Lock {
+public:
+    explicit Lock(SRWLOCK& lock) : m_lock(lock) { AcquireSRWLockExclusive(&m_lock); }
+    ~Lock() { ReleaseSRWLockExclusive(&m_lock); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+    // Waits on cv (the lock held) until done() holds.
+    template <class F> void Wait(CONDITION_VARIABLE& cv, F done)
+    {
+        while (!done())
+            SleepConditionVariableSRW(&cv, &m_lock, INFINITE, 0);
+    }
+
+private:
+    SRWLOCK& m_lock;
+};
+#define POOL_NOTIFY_ALL(cv) WakeAllConditionVariable(&(cv))
+#else
+class CWorkerPool::Lock {
+public:
+    explicit Lock(std::mutex& lock) : m_guard(lock) {}
+    template <class F> void Wait(std::condition_variable& cv, F done) { cv.wait(m_guard, done); }
+
+private:
+    std::unique_lock<std::mutex> m_guard;
+};
+#define POOL_NOTIFY_ALL(cv) (cv).notify_all()
+#endif
+
 CWorkerPool& CWorkerPool::Instance()
 {
     static CWorkerPool* pool = [] {
@@ -35,9 +66,9 @@ void CWorkerPool::Work(unsigned worker)
         ++done;
     }
     if (!done) return;
-    std::lock_guard<std::mutex> guard(m_lock);
+    Lock guard(m_lock);
     m_finished += done;
-    if (m_finished == m_count) m_done.notify_all();
+    if (m_finished == m_count) POOL_NOTIFY_ALL(m_done);
 }
 
 void CWorkerPool::Loop(unsigned worker)
@@ -46,8 +77,8 @@ void CWorkerPool::Loop(unsigned worker)
     unsigned long long seen = 0;
     for (;;) {
         {
-            std::unique_lock<std::mutex> guard(m_lock);
-            m_wake.wait(guard, [&] { return m_generation != seen; });
+            Lock guard(m_lock);
+            guard.Wait(m_wake, [&] { return m_generation != seen; });
             seen = m_generation;
         }
         Work(worker);
@@ -62,19 +93,19 @@ void CWorkerPool::Run(size_t count, const std::function<void(size_t, unsigned)>&
             piece(i, 0);
         return;
     }
-    std::lock_guard<std::mutex> run(m_runLock);
+    Lock run(m_runLock);
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        Lock guard(m_lock);
         m_piece = &piece;
         m_count = count;
         m_finished = 0;
         m_next = 0;
         ++m_generation;
     }
-    m_wake.notify_all();
+    POOL_NOTIFY_ALL(m_wake);
     t_onWorker = true; // a piece that starts a job of its own runs it alone
     Work(0);
     t_onWorker = false;
-    std::unique_lock<std::mutex> guard(m_lock);
-    m_done.wait(guard, [&] { return m_finished == m_count; });
+    Lock guard(m_lock);
+    guard.Wait(m_done, [&] { return m_finished == m_count; });
 }
