@@ -479,4 +479,25 @@ TEST_F(WimgapiTest, ManySmallFilesRoundTrip)
         EXPECT_EQ((DWORD)ERROR_REQUEST_ABORTED, r.error);
     }
     EXPECT_EQ(50u, abort.processed.size()) << "PROCESS after the abort";
+
+    // The same among files read side by side on capture.
+    Recorder captureSkip;
+    captureSkip.skipSuffix = L"3.txt";
+    {
+        ScopedRecorder scope(captureSkip);
+        ASSERT_EQ(0u, CaptureWim(src, L"W:\\t\\skip.wim", WIM_COMPRESS_XPRESS));
+    }
+    ApplyResult r = ApplyWim(L"W:\\t\\skip.wim", {}, L"W:\\t\\skip-out");
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_FALSE(Exists(L"W:\\t\\skip-out\\a\\f3.txt"));
+    EXPECT_FALSE(Exists(L"W:\\t\\skip-out\\b\\f13.txt"));
+    EXPECT_EQ(ReadFileBytes(src + L"\\f2.txt"), ReadFileBytes(L"W:\\t\\skip-out\\f2.txt"));
+    EXPECT_EQ(ReadFileBytes(src + L"\\b\\f4.txt"), ReadFileBytes(L"W:\\t\\skip-out\\b\\f4.txt"));
+    Recorder captureAbort;
+    captureAbort.abortAtProcess = 40;
+    {
+        ScopedRecorder scope(captureAbort);
+        EXPECT_EQ((DWORD)ERROR_REQUEST_ABORTED, CaptureWim(src, L"W:\\t\\abort.wim", WIM_COMPRESS_XPRESS));
+    }
+    EXPECT_EQ(40u, captureAbort.processed.size()) << "PROCESS after the abort";
 }
