@@ -1,0 +1,27 @@
+#include "SplitLog.h"
+
+#include "DiscErrorCode.h"
+#include "FileCollector.h"
+#include "IEntry.h"
+#include "ISet.h"
+
+HRESULT SplitLog::Log(ISet* pSet)
+{
+    if (!pSet)
+        return RD_E_NULL_ARG;
+    HRESULT hr = OpenLog();
+    if (FAILED(hr))
+        return hr;
+    FileCollector selection(FALSE);
+    Select(pSet, m_applyFolder.c_str(), &selection);
+    IEntry* pEntry = nullptr;
+    for (selection.Reset(); selection.Next(&pEntry, FALSE) == S_OK;) {
+        wchar_t wszName[kPathChars];
+        if (FAILED(hr = pEntry->GetFileName(wszName, _countof(wszName)))
+            || FAILED(hr = WriteFormatted(false, L"%s=%d\n", wszName, pSet->GetIndex())))
+            return hr;
+    }
+    AddToSet(pSet);
+    CloseLog();
+    return S_OK;
+}
