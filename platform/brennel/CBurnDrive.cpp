@@ -1,0 +1,173 @@
+#include "CBurnDrive.h"
+
+#include "CBurnerPc.h"
+#include "SimPcText.h"
+
+#include <cctype>
+#include <string>
+
+namespace {
+
+const size_t kVendorChars = 8;
+const size_t kProductChars = 16;
+const size_t kRevisionChars = 4;
+
+// Inquiry texts are fixed-width and blank-padded, as a drive reports them.
+void PutPadded(char* field, size_t width, const std::wstring& text)
+{
+    std::string narrow = SimPcText::Narrow(text);
+    for (size_t i = 0; i < width; ++i) {
+        unsigned char c = i < narrow.size() ? (unsigned char)narrow[i] : ' ';
+        field[i] = c >= 0x20 && c < 0x7F ? (char)c : ' ';
+    }
+    field[width] = 0;
+}
+
+std::wstring Hex(HRESULT hr)
+{
+    return SimPcText::Format(L"0x%08lX", (unsigned long)hr);
+}
+
+} // namespace
+
+CBurnDrive::CBurnDrive(char letter) : m_cLetter((char)toupper((unsigned char)letter)) {}
+
+bool CBurnDrive::IsBurning(const SimOptical& drive)
+{
+    if (drive.burn.compare(0, 7, L"writing") && drive.burn.compare(0, 9, L"finishing"))
+        return false;
+    // A burner that died mid-burn leaves its state behind; only a live one counts.
+    size_t at = drive.burn.find(L" pid ");
+    DWORD pid = at == std::wstring::npos ? 0 : (DWORD)wcstoul(drive.burn.c_str() + at + 5, nullptr, 10);
+    if (!pid || pid == GetCurrentProcessId())
+        return true;
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process)
+        return false;
+    bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return alive;
+}
+
+STDMETHODIMP CBurnDrive::QueryInterface(REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    if (riid != IID_IUnknown && riid != IID_IBurnDrive) {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    *ppv = static_cast<IBurnDrive*>(this);
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CBurnDrive::AddRef() { return (ULONG)++m_lRefs; }
+
+STDMETHODIMP_(ULONG) CBurnDrive::Release()
+{
+    long left = --m_lRefs;
+    if (left == 0)
+        delete this;
+    return (ULONG)left;
+}
+
+STDMETHODIMP CBurnDrive::GetLetter(char* pcLetter)
+{
+    if (!pcLetter)
+        return E_POINTER;
+    *pcLetter = m_cLetter;
+    return S_OK;
+}
+
+STDMETHODIMP CBurnDrive::GetInquiry(BurnInquiry* pInquiry)
+{
+    if (!pInquiry)
+        return E_POINTER;
+    ZeroMemory(pInquiry, sizeof(*pInquiry));
+    SimOptical drive;
+    HRESULT hr = CBurnerPc::ReadPresent(m_cLetter, drive);
+    if (FAILED(hr))
+        return hr;
+    PutPadded(pInquiry->szVendor, kVendorChars, drive.vendor);
+    PutPadded(pInquiry->szProduct, kProductChars, drive.product);
+    PutPadded(pInquiry->szRevision, kRevisionChars, drive.revision);
+    return S_OK;
+}
+
+STDMETHODIMP CBurnDrive::GetCapabilities(DWORD* pdwCaps)
+{
+    if (!pdwCaps)
+        return E_POINTER;
+    *pdwCaps = 0;
+    SimOptical drive;
+    HRESULT hr = CBurnerPc::ReadPresent(m_cLetter, drive);
+    if (SUCCEEDED(hr))
+        *pdwCaps = drive.caps;
+    return hr;
+}
+
+STDMETHODIMP CBurnDrive::GetMediaState(int* pnState)
+{
+    if (!pnState)
+        return E_POINTER;
+    *pnState = 0;
+    SimOptical drive;
+    bool hasDisc = false;
+    HRESULT hr = CBurnerPc::ReadPresent(m_cLetter, drive, nullptr, &hasDisc);
+    if (FAILED(hr))
+        return hr;
+    *pnState = drive.trayOpen ? BRN_MEDIA_TRAY_OPEN : hasDisc ? BRN_MEDIA_READY : BRN_MEDIA_NONE;
+    return S_OK;
+}
+
+STDMETHODIMP CBurnDrive::GetCurDiscTypeMode(int* pnMode, void*, void*)
+{
+    if (!pnMode)
+        return E_POINTER;
+    *pnMode = 0;
+    SimOptical drive;
+    SimDisc disc;
+    bool hasDisc = false;
+    HRESULT hr = CBurnerPc::ReadPresent(m_cLetter, drive, &disc, &hasDisc);
+    if (FAILED(hr))
+        return hr;
+    if (!hasDisc)
+        return BRN_E_NO_MEDIUM;
+    *pnMode = (int)disc.media;
+    return S_OK;
+}
+
+STDMETHODIMP CBurnDrive::LockTray(BOOL bLock)
+{
+    HRESULT hr = CBurnerPc::ChangeDrive(m_cLetter, [&](CSimPc&, SimPcState&, SimOptical& drive) -> HRESULT {
+        if (!drive.present)
+            return BRN_E_DRIVE_GONE;
+        // A state, not a count, as IBurnMgmt keeps it.
+        drive.locked = bLock != FALSE;
+        return S_OK;
+    });
+    CBurnerPc::Journal(SimPcText::Format(L"LockTray(%ls) on %hc: -> %ls", bLock ? L"TRUE" : L"FALSE", m_cLetter,
+                                         Hex(hr).c_str()));
+    return hr;
+}
+
+STDMETHODIMP CBurnDrive::Tray(BOOL bOpen)
+{
+    HRESULT hr = CBurnerPc::ChangeDrive(m_cLetter, [&](CSimPc& pc, SimPcState& state, SimOptical& drive) -> HRESULT {
+        if (!drive.present)
+            return BRN_E_DRIVE_GONE;
+        if (IsBurning(drive))
+            return BRN_E_BUSY;
+        if (!bOpen) {
+            drive.trayOpen = false;
+            return S_OK;
+        }
+        if (drive.locked)
+            return BRN_E_TRAY_LOCKED;
+        return pc.EjectDisc(state, drive);
+    });
+    CBurnerPc::Journal(SimPcText::Format(L"Tray(%ls) on %hc: -> %ls", bOpen ? L"open" : L"close", m_cLetter,
+                                         Hex(hr).c_str()));
+    return hr;
+}
