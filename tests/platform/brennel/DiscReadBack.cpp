@@ -1,6 +1,6 @@
-// Reads a disc back the way a second program would: by its drive letter.
-// Prints the volume label as Wine reports it, the label file Wine reads it
-// from, then one line per folder ("D path [hidden]") and per file
+// Reads a disc back the way a second program would: by its drive letter (or
+// any folder, to list the sources alike). Prints the volume label as Wine
+// reports it, the label file Wine reads it from, then one line per folder ("D path [hidden]") and per file
 // ("F path size hash"), sorted by path.
 #include <windows.h>
 
@@ -74,7 +74,9 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     std::wstring root = argv[1];
     wchar_t volume[MAX_PATH + 1] = {};
-    if (!GetVolumeInformationW(root.c_str(), volume, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0))
+    // Only a drive's root has a volume label; a plain folder lists without one.
+    GetVolumeInformationW(root.c_str(), volume, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0);
+    if (GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES)
         return 1;
     printf("volume-label %ls\n", volume);
     printf("label-file %s\n", LabelFile(root).c_str());
