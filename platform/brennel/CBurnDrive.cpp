@@ -32,23 +32,6 @@ std::wstring Hex(HRESULT hr)
 
 CBurnDrive::CBurnDrive(char letter) : m_cLetter((char)toupper((unsigned char)letter)) {}
 
-bool CBurnDrive::IsBurning(const SimOptical& drive)
-{
-    if (drive.burn.compare(0, 7, L"writing") && drive.burn.compare(0, 9, L"finishing"))
-        return false;
-    // A burner that died mid-burn leaves its state behind; only a live one counts.
-    size_t at = drive.burn.find(L" pid ");
-    DWORD pid = at == std::wstring::npos ? 0 : (DWORD)wcstoul(drive.burn.c_str() + at + 5, nullptr, 10);
-    if (!pid || pid == GetCurrentProcessId())
-        return true;
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (!process)
-        return false;
-    bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return alive;
-}
-
 STDMETHODIMP CBurnDrive::QueryInterface(REFIID riid, void** ppv)
 {
     if (!ppv)
@@ -157,7 +140,7 @@ STDMETHODIMP CBurnDrive::Tray(BOOL bOpen)
     HRESULT hr = CBurnerPc::ChangeDrive(m_cLetter, [&](CSimPc& pc, SimPcState& state, SimOptical& drive) -> HRESULT {
         if (!drive.present)
             return BRN_E_DRIVE_GONE;
-        if (IsBurning(drive))
+        if (drive.IsBurning())
             return BRN_E_BUSY;
         if (!bOpen) {
             drive.trayOpen = false;

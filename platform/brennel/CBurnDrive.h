@@ -28,9 +28,6 @@ public:
     STDMETHODIMP LockTray(BOOL bLock) override;
     STDMETHODIMP Tray(BOOL bOpen) override;
 
-    // True while a burn writes to or closes the disc of the drive.
-    static bool IsBurning(const SimOptical& drive);
-
 private:
     ~CBurnDrive() = default;
 

@@ -1,6 +1,5 @@
 #include "CBurnSession.h"
 
-#include "CBurnDrive.h"
 #include "CBurnRun.h"
 #include "CBurnerPc.h"
 #include "SimPcText.h"
@@ -18,6 +17,8 @@ const float kMaxSpeed = 100.0f;
 const float kSpeedTolerance = 0.01f;
 const int kModeFirst = 1;
 const int kModeLast = 3;
+// A description asking for longer burns is taken as a slip.
+const DWORD kMaxBurnMs = 10 * 60 * 1000;
 
 bool IsCDMedium(DWORD media)
 {
@@ -278,7 +279,7 @@ HRESULT CBurnSession::StartBurn(Lock& lock)
     hr = CBurnerPc::ChangeDrive(m_cDrive, [&](CSimPc&, SimPcState& state, SimOptical& drive) -> HRESULT {
         if (!drive.present)
             return BRN_E_DRIVE_GONE;
-        if (CBurnDrive::IsBurning(drive))
+        if (drive.IsBurning())
             return BRN_E_BUSY;
         const SimDisc* disc = drive.IsReady() ? state.FindDisc(drive.disc) : nullptr;
         if (!disc)
@@ -293,7 +294,7 @@ HRESULT CBurnSession::StartBurn(Lock& lock)
             return BRN_E_DISC_FULL;
         plan.discId = disc->id;
         plan.fault = drive.fault;
-        plan.burnMs = drive.burnMs;
+        plan.burnMs = std::min(drive.burnMs, kMaxBurnMs);
         // A requested fault strikes the next burn only.
         drive.fault.clear();
         drive.burn = Format(L"writing 0 pid %lu", GetCurrentProcessId());

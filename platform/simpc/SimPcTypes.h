@@ -76,6 +76,8 @@ struct SimOptical {
     std::wstring burn = L"idle";        // idle, writing N, finishing N, done, failed 0x..., cancelled
 
     bool IsReady() const { return present && !trayOpen && !disc.empty(); }
+    // A live process writes to or closes the disc: the tray stays shut.
+    bool IsBurning() const;
 };
 
 struct SimPcState {

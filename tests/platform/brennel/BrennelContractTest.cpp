@@ -2,6 +2,7 @@
 // desktop PC whose DVD writer E: starts empty.
 #include "BrennelFixture.h"
 
+#include "DiskMgmt.h"
 #include "SimPcText.h"
 
 #include <atomic>
@@ -521,12 +522,17 @@ TEST_F(Brennel, FaultsDuringTheBurn)
 
 TEST_F(Brennel, TrayLockRefusesAnEject)
 {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    Owned<IBurnMgmt> mgmt;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_BurnMgmt, nullptr, CLSCTX_INPROC_SERVER, IID_IBurnMgmt, (void**)mgmt.Out()));
+    ASSERT_EQ(S_OK, mgmt->SelectDrive(0));
     std::wstring id = InsertDisc(DTM_DVDR, kDvdSectors, true);
     IBurnDrive* pDrive = GetDrive();
     ASSERT_NE(nullptr, pDrive);
     ASSERT_EQ(S_OK, pDrive->LockTray(TRUE));
-    EXPECT_TRUE(Drive().locked) << "IBurnMgmt and the harness see the lock";
+    EXPECT_TRUE(Drive().locked) << "the harness sees the lock";
     EXPECT_EQ(BRN_E_TRAY_LOCKED, pDrive->Tray(TRUE));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DRIVE_LOCKED), mgmt->EjectTray(TRUE)) << "IBurnMgmt sees the lock";
     int state = 0;
     ASSERT_EQ(S_OK, pDrive->GetMediaState(&state));
     EXPECT_EQ(BRN_MEDIA_READY, state);
@@ -540,6 +546,7 @@ TEST_F(Brennel, TrayLockRefusesAnEject)
     ASSERT_EQ(S_OK, m_pDVD->AddFile(L"part.swm", file.c_str(), nullptr, nullptr, nullptr));
     ASSERT_EQ(S_OK, m_pDVD->RunCommand(BRN_CMD_BURN, BRN_BURN_FLAG_CLOSE_DISC, nullptr));
     EXPECT_EQ(BRN_E_BUSY, pDrive->Tray(TRUE));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_BUSY), mgmt->EjectTray(TRUE));
     EXPECT_EQ(S_OK, WaitAll(m_pDVD));
     Detach(m_pDVD);
 
@@ -547,6 +554,9 @@ TEST_F(Brennel, TrayLockRefusesAnEject)
     ASSERT_EQ(S_OK, pDrive->GetMediaState(&state));
     EXPECT_EQ(BRN_MEDIA_TRAY_OPEN, state);
     EXPECT_TRUE(Drive().disc.empty());
+    mgmt->Release();
+    *mgmt.Out() = nullptr;
+    CoUninitialize();
 }
 
 // Names on the disc come from the callers' sets: nothing may leave the
@@ -578,4 +588,46 @@ TEST_F(Brennel, HostileNamesAreRefused)
     EXPECT_EQ(BRN_E_FILE_EXISTS, m_pDVD->AddFile(L"x\\y", file.c_str(), nullptr, nullptr, nullptr));
     EXPECT_EQ(BRN_E_FILE_EXISTS, m_pDVD->AddFolder(L"", L"x", nullptr, 0));
     Detach(m_pDVD);
+}
+
+// A multi-GiB source costs nothing: linked when it can be, else copied with
+// its holes kept (a source on another file system cannot be linked).
+TEST_F(Brennel, LargeSourcesStayCheap)
+{
+    const ULONGLONG kBig = 5ull << 30;
+    const ULONGLONG kPart = 20ull << 20;
+    const ULONGLONG kMiB = 1ull << 20;
+    std::wstring id = InsertDisc(DTM_DVDPLUSR_DL, 4173824, true);
+    std::wstring big = SourceFile(L"base.wim", "MSWIM", kBig);
+    std::wstring apart = L"\\\\?\\unix\\dev\\shm\\brennel-" + std::to_wstring(GetCurrentProcessId()) + L".swm";
+    {
+        HANDLE file = CreateFileW(apart.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file) << "no /dev/shm";
+        DWORD written = 0;
+        WriteFile(file, "part", 4, &written, nullptr);
+        LARGE_INTEGER last;
+        last.QuadPart = (LONGLONG)kPart - 1;
+        SetFilePointerEx(file, last, nullptr, FILE_BEGIN);
+        WriteFile(file, "!", 1, &written, nullptr);
+        CloseHandle(file);
+    }
+    ASSERT_EQ(S_OK, Attach(m_pDVD));
+    ASSERT_EQ(S_OK, m_pDVD->AddFile(L"preload\\base.wim", big.c_str(), nullptr, nullptr, nullptr));
+    ASSERT_EQ(S_OK, m_pDVD->AddFile(L"preload\\base2.swm", apart.c_str(), nullptr, nullptr, nullptr));
+    ASSERT_EQ(S_OK, m_pDVD->RunCommand(BRN_CMD_BURN, BRN_BURN_FLAG_CLOSE_DISC, nullptr));
+    ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(S_OK, WaitAll(m_pDVD));
+    EXPECT_EQ(S_OK, m_pDVD->GetResult());
+    EXPECT_LT(GetTickCount64() - start, 20000u);
+    Detach(m_pDVD);
+    EXPECT_EQ(4173824u - (DWORD)((kBig + kPart) / BRN_SECTOR_BYTES), Disc(id).freeSectors);
+
+    std::string listing = ReadBack(L"E:\\");
+    std::string sources = ReadBack(m_sources + L"\\");
+    EXPECT_EQ(SizeAndHash(sources, "base.wim"), SizeAndHash(listing, "preload\\base.wim")) << listing;
+    EXPECT_EQ(std::to_string(kPart), SizeAndHash(listing, "preload\\base2.swm").substr(0, 8)) << listing;
+    DWORD high = 0;
+    DWORD low = GetCompressedFileSizeW(L"E:\\preload\\base2.swm", &high);
+    EXPECT_LT(((ULONGLONG)high << 32) | low, kMiB) << "the copy keeps the source's holes";
+    DeleteFileW(apart.c_str());
 }
