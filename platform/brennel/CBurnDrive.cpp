@@ -30,30 +30,7 @@ std::wstring Hex(HRESULT hr)
 
 } // namespace
 
-CBurnDrive::CBurnDrive(char letter) : m_cLetter((char)toupper((unsigned char)letter)) {}
-
-STDMETHODIMP CBurnDrive::QueryInterface(REFIID riid, void** ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    if (riid != IID_IUnknown && riid != IID_IBurnDrive) {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    *ppv = static_cast<IBurnDrive*>(this);
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CBurnDrive::AddRef() { return (ULONG)++m_lRefs; }
-
-STDMETHODIMP_(ULONG) CBurnDrive::Release()
-{
-    long left = --m_lRefs;
-    if (left == 0)
-        delete this;
-    return (ULONG)left;
-}
+CBurnDrive::CBurnDrive(char letter) : CBrennelUnknown(IID_IBurnDrive), m_cLetter((char)toupper((unsigned char)letter)) {}
 
 STDMETHODIMP CBurnDrive::GetLetter(char* pcLetter)
 {

@@ -4,18 +4,16 @@
 #pragma once
 
 #include "Brennel.h"
-#include "BrennelModule.h"
-#include "SimPcTypes.h"
+#include "CBrennelUnknown.h"
 
-#include <atomic>
+// IID of the drive interface; the drive is reached through the engine only,
+// so the identifier is ours.
+// {6D2B4E1A-3C57-4B8E-9A61-0F2D8C7B5E34}
+static const IID IID_IBurnDrive = {0x6D2B4E1A, 0x3C57, 0x4B8E, {0x9A, 0x61, 0x0F, 0x2D, 0x8C, 0x7B, 0x5E, 0x34}};
 
-class CBurnDrive final : public IBurnDrive {
+class CBurnDrive final : public CBrennelUnknown<CBurnDrive, IBurnDrive> {
 public:
     explicit CBurnDrive(char letter);
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP GetLetter(char* pcLetter) override;
     STDMETHODIMP GetInquiry(BurnInquiry* pInquiry) override;
@@ -29,14 +27,8 @@ public:
     STDMETHODIMP Tray(BOOL bOpen) override;
 
 private:
+    friend class CBrennelUnknown<CBurnDrive, IBurnDrive>;
     ~CBurnDrive() = default;
 
-    CBrennelObject m_object;
-    std::atomic<long> m_lRefs{1};
     char m_cLetter;
 };
-
-// IID of the drive interface; the drive is reached through the engine only,
-// so the identifier is ours.
-// {6D2B4E1A-3C57-4B8E-9A61-0F2D8C7B5E34}
-static const IID IID_IBurnDrive = {0x6D2B4E1A, 0x3C57, 0x4B8E, {0x9A, 0x61, 0x0F, 0x2D, 0x8C, 0x7B, 0x5E, 0x34}};

@@ -20,29 +20,6 @@ HRESULT NewDrive(char letter, IBurnDrive** ppDrive)
 
 } // namespace
 
-STDMETHODIMP CBurnEngine::QueryInterface(REFIID riid, void** ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    if (riid != IID_IUnknown && riid != IID_IBurnEngine) {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    *ppv = static_cast<IBurnEngine*>(this);
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CBurnEngine::AddRef() { return (ULONG)++m_lRefs; }
-
-STDMETHODIMP_(ULONG) CBurnEngine::Release()
-{
-    long left = --m_lRefs;
-    if (left == 0)
-        delete this;
-    return (ULONG)left;
-}
-
 STDMETHODIMP CBurnEngine::Refresh(DWORD)
 {
     // The state is read afresh on every call; nothing is cached to refresh.

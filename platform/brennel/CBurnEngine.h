@@ -2,17 +2,11 @@
 #pragma once
 
 #include "Brennel.h"
-#include "BrennelModule.h"
+#include "CBrennelUnknown.h"
 
-#include <atomic>
-
-class CBurnEngine final : public IBurnEngine {
+class CBurnEngine final : public CBrennelUnknown<CBurnEngine, IBurnEngine> {
 public:
-    CBurnEngine() = default;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    CBurnEngine() : CBrennelUnknown(IID_IBurnEngine) {}
 
     STDMETHODIMP Refresh(DWORD dwReserved) override;
     // Drives that are plugged in; an unplugged drive is not listed.
@@ -23,8 +17,6 @@ public:
     STDMETHODIMP CreateBurner(REFGUID kind, IUnknown** ppBurner) override;
 
 private:
+    friend class CBrennelUnknown<CBurnEngine, IBurnEngine>;
     ~CBurnEngine() = default;
-
-    CBrennelObject m_object;
-    std::atomic<long> m_lRefs{1};
 };

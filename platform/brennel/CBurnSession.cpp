@@ -62,7 +62,7 @@ std::wstring Hex(HRESULT hr)
 
 } // namespace
 
-CBurnSession::CBurnSession(bool bCD) : m_bCD(bCD) {}
+CBurnSession::CBurnSession(bool bCD) : CBrennelUnknown(IID_IBurnSession), m_bCD(bCD) {}
 
 CBurnSession::~CBurnSession()
 {
@@ -70,29 +70,6 @@ CBurnSession::~CBurnSession()
     m_bCancel = true;
     m_changed.notify_all();
     JoinWorker(lock);
-}
-
-STDMETHODIMP CBurnSession::QueryInterface(REFIID riid, void** ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    if (riid != IID_IUnknown && riid != IID_IBurnSession) {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    *ppv = static_cast<IBurnSession*>(this);
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CBurnSession::AddRef() { return (ULONG)++m_lRefs; }
-
-STDMETHODIMP_(ULONG) CBurnSession::Release()
-{
-    long left = --m_lRefs;
-    if (left == 0)
-        delete this;
-    return (ULONG)left;
 }
 
 HRESULT CBurnSession::CheckIdle() const
@@ -365,7 +342,9 @@ STDMETHODIMP CBurnSession::GetResult()
     return m_hrResult;
 }
 
-STDMETHODIMP CBurnSession::EndSession()
+// Each closing step forgets more: the prepared session, then the tree and
+// its settings, then the drive.
+HRESULT CBurnSession::Forget(CloseStep step)
 {
     Lock lock(m_mutex);
     HRESULT hr = CheckIdle();
@@ -373,34 +352,18 @@ STDMETHODIMP CBurnSession::EndSession()
         return hr;
     m_bPrepared = false;
     m_bInfoRead = false;
+    if (step >= CloseStep::Tree) {
+        ResetTree();
+        m_nMode = 0;
+    }
+    if (step == CloseStep::Drive)
+        m_cDrive = 0;
     return S_OK;
 }
 
-STDMETHODIMP CBurnSession::Close()
-{
-    Lock lock(m_mutex);
-    HRESULT hr = CheckIdle();
-    if (FAILED(hr))
-        return hr;
-    m_bPrepared = false;
-    m_bInfoRead = false;
-    ResetTree();
-    m_nMode = 0;
-    return S_OK;
-}
-
-STDMETHODIMP CBurnSession::Detach()
-{
-    Lock lock(m_mutex);
-    HRESULT hr = CheckIdle();
-    if (FAILED(hr))
-        return hr;
-    m_bPrepared = false;
-    m_bInfoRead = false;
-    ResetTree();
-    m_cDrive = 0;
-    return S_OK;
-}
+STDMETHODIMP CBurnSession::EndSession() { return Forget(CloseStep::Session); }
+STDMETHODIMP CBurnSession::Close() { return Forget(CloseStep::Tree); }
+STDMETHODIMP CBurnSession::Detach() { return Forget(CloseStep::Drive); }
 
 STDMETHODIMP CBurnSession::SetMode(int nMode)
 {

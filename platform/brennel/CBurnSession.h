@@ -5,7 +5,7 @@
 #pragma once
 
 #include "Brennel.h"
-#include "BrennelModule.h"
+#include "CBrennelUnknown.h"
 #include "CDiscTree.h"
 #include "SimPcTypes.h"
 
@@ -16,15 +16,11 @@
 #include <thread>
 #include <vector>
 
-class CBurnSession final : public IBurnSession {
+class CBurnSession final : public CBrennelUnknown<CBurnSession, IBurnSession> {
 public:
     // bCD: the burner of the CD kind, which burns CD media only; the other
     // kind burns every other medium.
     explicit CBurnSession(bool bCD);
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP SetDrive(IBurnDrive* pDrive) override;
     STDMETHODIMP Reserved4() override { return E_NOTIMPL; }
@@ -75,6 +71,7 @@ public:
     static const size_t kMaxSpeeds = 16;
 
 private:
+    friend class CBrennelUnknown<CBurnSession, IBurnSession>;
     ~CBurnSession();
 
     using Lock = std::unique_lock<std::mutex>;
@@ -85,10 +82,10 @@ private:
     void RunBurn(class CBurnRun* run);
     void JoinWorker(Lock& lock);
     HRESULT CheckIdle() const;
+    enum class CloseStep { Session, Tree, Drive };
+    HRESULT Forget(CloseStep step);
     void ResetTree();
 
-    CBrennelObject m_object;
-    std::atomic<long> m_lRefs{1};
     const bool m_bCD;
 
     std::mutex m_mutex;

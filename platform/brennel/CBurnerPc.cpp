@@ -4,9 +4,12 @@
 
 namespace {
 
-bool Open(CSimPc& pc)
+HRESULT ReadState(SimPcState& state)
 {
-    return pc.Open();
+    CSimPc pc(CBurnerPc::Who());
+    if (!pc.Open())
+        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    return pc.Read(state);
 }
 
 SimOptical* FindDrive(SimPcState& state, char letter)
@@ -25,11 +28,8 @@ HRESULT CBurnerPc::ReadDrive(char letter, SimOptical& drive, SimDisc* disc, bool
 {
     if (hasDisc)
         *hasDisc = false;
-    CSimPc pc(Who());
-    if (!Open(pc))
-        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
     SimPcState state;
-    HRESULT hr = pc.Read(state);
+    HRESULT hr = ReadState(state);
     if (FAILED(hr))
         return hr;
     SimOptical* found = FindDrive(state, letter);
@@ -55,7 +55,7 @@ HRESULT CBurnerPc::ReadPresent(char letter, SimOptical& drive, SimDisc* disc, bo
 HRESULT CBurnerPc::ChangeDrive(char letter, const DriveChange& change)
 {
     CSimPc pc(Who());
-    if (!Open(pc))
+    if (!pc.Open())
         return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
     return pc.Update([&](SimPcState& state) -> HRESULT {
         SimOptical* drive = FindDrive(state, letter);
@@ -66,11 +66,8 @@ HRESULT CBurnerPc::ChangeDrive(char letter, const DriveChange& change)
 HRESULT CBurnerPc::PresentLetters(std::vector<char>& letters)
 {
     letters.clear();
-    CSimPc pc(Who());
-    if (!Open(pc))
-        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
     SimPcState state;
-    HRESULT hr = pc.Read(state);
+    HRESULT hr = ReadState(state);
     if (FAILED(hr))
         return hr;
     for (const SimOptical& o : state.opticals)
@@ -82,7 +79,7 @@ HRESULT CBurnerPc::PresentLetters(std::vector<char>& letters)
 void CBurnerPc::Journal(const std::wstring& text)
 {
     CSimPc pc(Who());
-    if (Open(pc))
+    if (pc.Open())
         pc.Journal(text);
 }
 

@@ -49,6 +49,18 @@ bool IsValidName(const std::wstring& name)
     return true;
 }
 
+// The file's size; fails for a missing file and for a folder.
+HRESULT SizeOf(const std::wstring& path, ULONGLONG& size)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return LastError();
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return E_INVALIDARG;
+    size = ((ULONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+    return S_OK;
+}
+
 bool IsAllZero(const char* data, DWORD size)
 {
     for (DWORD i = 0; i < size; ++i)
@@ -181,20 +193,16 @@ HRESULT CDiscTree::AddFile(const std::wstring& path, const std::wstring& source)
 {
     if (path.empty())
         return E_INVALIDARG;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &data))
-        return LastError();
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return E_INVALIDARG;
-    if (Find(path))
-        return BRN_E_FILE_EXISTS;
-    HRESULT hr = AddParents(path);
+    Entry file;
+    HRESULT hr = SizeOf(source, file.size);
     if (FAILED(hr))
         return hr;
-    Entry file;
+    if (Find(path))
+        return BRN_E_FILE_EXISTS;
+    if (FAILED(hr = AddParents(path)))
+        return hr;
     file.path = path;
     file.source = source;
-    file.size = ((ULONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow;
     Put(file);
     return S_OK;
 }
@@ -208,12 +216,9 @@ void CDiscTree::Clear()
 HRESULT CDiscTree::Refresh()
 {
     for (Entry& e : m_entries) {
-        if (e.folder)
-            continue;
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(e.source.c_str(), GetFileExInfoStandard, &data))
-            return LastError();
-        e.size = ((ULONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+        HRESULT hr = e.folder ? S_OK : SizeOf(e.source, e.size);
+        if (FAILED(hr))
+            return hr;
     }
     return S_OK;
 }

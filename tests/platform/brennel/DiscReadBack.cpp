@@ -10,17 +10,37 @@
 
 namespace {
 
-unsigned long long Hash(const std::wstring& path)
+const unsigned long long kWholeHashMax = 64ull << 20;
+const DWORD kEndBytes = 1u << 20;
+
+void HashRange(HANDLE file, unsigned long long from, unsigned long long count, unsigned long long& h)
 {
-    unsigned long long h = 1469598103934665603ull;   // FNV-1a
+    LARGE_INTEGER at;
+    at.QuadPart = (LONGLONG)from;
+    SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+    unsigned char buf[65536];
+    DWORD got = 0;
+    while (count && ReadFile(file, buf, (DWORD)(count < sizeof(buf) ? count : sizeof(buf)), &got, nullptr) && got) {
+        for (DWORD i = 0; i < got; ++i)
+            h = (h ^ buf[i]) * 1099511628211ull;
+        count -= got;
+    }
+}
+
+// FNV-1a of the contents; of the first and last MiB only for a large file,
+// so that multi-GiB sets list quickly.
+unsigned long long Hash(const std::wstring& path, unsigned long long size)
+{
+    unsigned long long h = 1469598103934665603ull;
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
-    unsigned char buf[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buf, sizeof(buf), &got, nullptr) && got)
-        for (DWORD i = 0; i < got; ++i)
-            h = (h ^ buf[i]) * 1099511628211ull;
+    if (size <= kWholeHashMax) {
+        HashRange(file, 0, size, h);
+    } else {
+        HashRange(file, 0, kEndBytes, h);
+        HashRange(file, size - kEndBytes, kEndBytes, h);
+    }
     CloseHandle(file);
     return h;
 }
@@ -43,7 +63,7 @@ void Walk(const std::wstring& root, const std::wstring& rel, std::set<std::wstri
             Walk(root, path + L"\\", lines);
         } else {
             unsigned long long size = ((unsigned long long)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
-            swprintf(line, 1024, L"F %ls %llu %016llx", path.c_str(), size, Hash(root + path));
+            swprintf(line, 1024, L"F %ls %llu %016llx", path.c_str(), size, Hash(root + path, size));
             lines.insert(line);
         }
     } while (FindNextFileW(find, &fd));
