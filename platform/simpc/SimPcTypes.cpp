@@ -89,3 +89,20 @@ std::wstring SimPcState::NewId(const wchar_t* prefix)
     pc[L"next_id"] = std::to_wstring(next + 1);
     return prefix + std::to_wstring(next);
 }
+
+bool SimOptical::IsBurning() const
+{
+    if (burn.compare(0, 7, L"writing") && burn.compare(0, 9, L"finishing"))
+        return false;
+    // A burner that died mid-burn leaves its state behind; only a live one counts.
+    size_t at = burn.find(L" pid ");
+    DWORD pid = at == std::wstring::npos ? 0 : (DWORD)wcstoul(burn.c_str() + at + 5, nullptr, 10);
+    if (!pid || pid == GetCurrentProcessId())
+        return true;
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process)
+        return false;
+    bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return alive;
+}
