@@ -127,6 +127,11 @@ HRESULT CBurnSession::ReadDisc(SimDisc& disc)
     return IsCDMedium(disc.media) == m_bCD ? S_OK : BRN_E_WRONG_MEDIUM;
 }
 
+HRESULT CBurnSession::PreparedDisc(SimDisc& disc)
+{
+    return m_bPrepared ? ReadDisc(disc) : BRN_E_NOT_PREPARED;
+}
+
 STDMETHODIMP CBurnSession::Prepare()
 {
     Lock lock(m_mutex);
@@ -156,10 +161,8 @@ STDMETHODIMP CBurnSession::GetMediaInfo(int* pnMode, BOOL* pbBlank, UINT* puCapa
     if (puSessions) *puSessions = 0;
     if (pbRewritable) *pbRewritable = FALSE;
     Lock lock(m_mutex);
-    if (!m_bPrepared)
-        return BRN_E_NOT_PREPARED;
     SimDisc disc;
-    HRESULT hr = ReadDisc(disc);
+    HRESULT hr = PreparedDisc(disc);
     if (FAILED(hr))
         return hr;
     if (pnMode) *pnMode = (int)disc.media;
@@ -453,10 +456,8 @@ STDMETHODIMP CBurnSession::GetVolumeLabel(char* pszLabel, UINT uSize)
         return E_INVALIDARG;
     ZeroMemory(pszLabel, uSize);
     Lock lock(m_mutex);
-    if (!m_bPrepared)
-        return BRN_E_NOT_PREPARED;
     SimDisc disc;
-    HRESULT hr = ReadDisc(disc);
+    HRESULT hr = PreparedDisc(disc);
     if (FAILED(hr))
         return hr;
     std::string label = SimPcText::Narrow(disc.label);
@@ -471,12 +472,10 @@ STDMETHODIMP CBurnSession::GetFreeSectors(UINT* puSectors, void*)
         return E_POINTER;
     *puSectors = 0;
     Lock lock(m_mutex);
-    if (!m_bPrepared)
-        return BRN_E_NOT_PREPARED;
-    if (!m_bInfoRead)
+    if (m_bPrepared && !m_bInfoRead)
         return BRN_E_DISC_INFO_NOT_READ;
     SimDisc disc;
-    HRESULT hr = ReadDisc(disc);
+    HRESULT hr = PreparedDisc(disc);
     if (SUCCEEDED(hr))
         *puSectors = disc.freeSectors;
     return hr;

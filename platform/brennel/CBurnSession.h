@@ -78,6 +78,8 @@ private:
 
     // The disc in the prepared drive, checked against this burner's kind.
     HRESULT ReadDisc(SimDisc& disc);
+    // As ReadDisc, once the session is prepared.
+    HRESULT PreparedDisc(SimDisc& disc);
     HRESULT StartBurn(Lock& lock);
     void RunBurn(class CBurnRun* run);
     void JoinWorker(Lock& lock);

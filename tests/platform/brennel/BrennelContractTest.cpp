@@ -199,6 +199,17 @@ TEST_F(Brennel, MediaStates)
     ASSERT_EQ(S_OK, pDrive->Tray(FALSE));
     ASSERT_EQ(S_OK, pDrive->GetMediaState(&state));
     EXPECT_EQ(BRN_MEDIA_NONE, state) << "the disc came out with the tray";
+
+    // With a queue, the harness's next disc goes in as soon as the tray opens.
+    std::wstring first = InsertDisc(DTM_DVDR, kDvdSectors, true);
+    std::wstring second = InsertDisc(DTM_CDR, 359844, true);
+    ChangeDrive([&](SimOptical& o) { o.queue = {first}; });
+    ASSERT_EQ(S_OK, pDrive->Tray(TRUE));
+    ASSERT_EQ(S_OK, pDrive->GetMediaState(&state));
+    EXPECT_EQ(BRN_MEDIA_READY, state);
+    ASSERT_EQ(S_OK, pDrive->GetCurDiscTypeMode(&mode, nullptr, nullptr));
+    EXPECT_EQ(DTM_DVDR, mode);
+    EXPECT_EQ(first, Drive().disc);
 }
 
 // Every type mode, as both programs query a disc: type, the burner of the
