@@ -125,6 +125,10 @@ bool CDiscSetRun::Resume()
     if (!snapshot.Exists())
         return false;
     HRESULT hr = m_engine.LoadResumeSnapshot();
+    if (FAILED(hr) && m_options.keepUnusableSnapshot) {
+        wprintf(L"resume: snapshot unusable (0x%08lX), kept\n", static_cast<unsigned long>(hr));
+        return true;
+    }
     if (FAILED(hr)) {
         wprintf(L"resume: snapshot unusable (0x%08lX), starting afresh\n", static_cast<unsigned long>(hr));
         snapshot.Delete();

@@ -25,6 +25,9 @@ enum DiscSetResult {
 struct DiscSetOptions {
     int stopAfter = 0;                      // cancel once this disc is done (0: never)
     std::map<int, std::wstring> faults;     // disc number -> drive fault for its burn
+    // Go on with a snapshot the engine refused, as a wizard that does not
+    // look at the load's result would (the engine must then fail cleanly).
+    bool keepUnusableSnapshot = false;
 };
 
 class CDiscSetRun : public IRecoveryDiscEventHandler, public IMediaRefusalNotice {

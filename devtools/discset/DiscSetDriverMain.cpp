@@ -1,4 +1,4 @@
-// DiscSetDriver [--stop-after N] [--fault N:SPEC]...
+// DiscSetDriver [--stop-after N] [--fault N:SPEC]... [--keep-unusable-snapshot]
 // Makes a recovery disc set on the simulated PC without the wizard and
 // prints the engine's states and percents. Exit code: 0 done, 1 failed,
 // 2 stopped or cancelled, 3 usage.
@@ -37,6 +37,10 @@ bool ParseArguments(int argc, wchar_t** argv, DiscSetOptions& options)
 {
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
+        if (arg == L"--keep-unusable-snapshot") {
+            options.keepUnusableSnapshot = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return false;
         if (arg == L"--stop-after" && ParseNumber(argv[i + 1], &options.stopAfter))
@@ -55,7 +59,7 @@ int wmain(int argc, wchar_t** argv)
 {
     DiscSetOptions options;
     if (!ParseArguments(argc, argv, options)) {
-        fwprintf(stderr, L"usage: DiscSetDriver [--stop-after N] [--fault N:SPEC]...\n");
+        fwprintf(stderr, L"usage: DiscSetDriver [--stop-after N] [--fault N:SPEC]... [--keep-unusable-snapshot]\n");
         return DSR_USAGE;
     }
     setvbuf(stdout, nullptr, _IONBF, 0);
