@@ -11,7 +11,7 @@ class IFreeSpace;
 
 class CRecoveryDriveInfo {
 public:
-    static const wchar_t kNotFound = L'#';
+    static constexpr wchar_t kNotFound = L'#';
 
     CRecoveryDriveInfo() = default;
 
