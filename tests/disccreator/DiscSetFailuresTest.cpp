@@ -2,6 +2,7 @@
 // disc they should not and without the finished-set markers.
 #include "DiscSetDriverFixture.h"
 
+#include "PlanTestFiles.h"
 #include "TestFiles.h"
 
 namespace {
@@ -49,6 +50,26 @@ TEST_F(DiscSetFailures, DamagedSnapshotEndsInFailure)
     EXPECT_TRUE(BurnedDiscs().empty());
     ExpectNoMarkers();
     DeleteFileW(Snapshot().c_str());
+}
+
+// The run removes the image parts it wrote and nothing else: a folder of
+// that name it did not make keeps its other files.
+TEST_F(DiscSetFailures, PartsFolderKeepsWhatTheRunDidNotWrite)
+{
+    ASSERT_TRUE(PlanTestFiles::MakeFolder(kSplitFolder));
+    const std::wstring notes = std::wstring(kSplitFolder) + L"\\notes.txt";
+    ASSERT_TRUE(TestFiles::WriteBytes(notes, "mine\r\n"));
+    ASSERT_TRUE(TestFiles::WriteBytes(Snapshot(), "<?xml version=\"1.0\"?><Root>"));
+    QueueBlankDiscs(1);
+    std::string out;
+    EXPECT_EQ(1u, RunDriver(L"--keep-unusable-snapshot", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("split: 100%")) << out;
+    EXPECT_EQ("mine\r\n", TestFiles::ReadBytes(notes));
+    EXPECT_FALSE(TestFiles::Exists(std::wstring(kSplitFolder) + L"\\base.wim"));
+    EXPECT_FALSE(TestFiles::Exists(std::wstring(kSplitFolder) + L"\\base95.wim"));
+    EXPECT_TRUE(TestFiles::Exists(L"D:\\preload\\base.wim"));
+    DeleteFileW(Snapshot().c_str());
+    TestFiles::DeleteTree(kSplitFolder);
 }
 
 TEST_F(DiscSetFailures, DriveUnpluggedDuringDiscTwo)
