@@ -17,6 +17,8 @@ namespace {
 // Blank discs tried before the driver gives up on the queue.
 const int kMaxDiscTries = 16;
 const int kPercentStep = 10;
+// A single-layer DVD-R in 2048-byte sectors.
+const DWORD kBlankDvdSectors = 2298496;
 
 // Prints the split's progress every tenth.
 class CSplitPrinter : public IWIMSplitEventListener {
@@ -63,6 +65,8 @@ BOOL CDiscSetRun::OnEvent(const RecoveryDiscEvent* pEvent)
 
 int CDiscSetRun::Run()
 {
+    if (!QueueBlankDiscs())
+        return DSR_FAILED;
     wchar_t wcRPDATA = FindRPDATA();
     wprintf(L"image partition: %lc\n", wcRPDATA ? wcRPDATA : L'-');
     m_engine.SetRPDATADrive(wcRPDATA);
@@ -185,20 +189,48 @@ bool CDiscSetRun::InsertBlankDisc()
     return false;
 }
 
+// The simulated PC's first optical drive, changed as the harness would.
+HRESULT CDiscSetRun::ChangeWriter(const std::function<HRESULT(CSimPc&, SimPcState&, SimOptical&)>& change)
+{
+    CSimPc pc(L"DiscSetDriver");
+    if (!pc.Open())
+        return E_FAIL;
+    return pc.Update([&](SimPcState& state) -> HRESULT {
+        return state.opticals.empty() ? E_FAIL : change(pc, state, state.opticals.front());
+    });
+}
+
 bool CDiscSetRun::ApplyFault(int iDisc)
 {
     auto it = m_options.faults.find(iDisc);
     if (it == m_options.faults.end())
         return true;
-    CSimPc pc(L"DiscSetDriver");
-    HRESULT hr = !pc.Open() ? E_FAIL : pc.Update([&](SimPcState& state) -> HRESULT {
-        SimOptical* pDrive = state.opticals.empty() ? nullptr : &state.opticals.front();
-        if (!pDrive)
-            return E_FAIL;
-        pDrive->fault = it->second;
+    HRESULT hr = ChangeWriter([&](CSimPc&, SimPcState&, SimOptical& drive) -> HRESULT {
+        drive.fault = it->second;
         return S_OK;
     });
     wprintf(L"fault: %ls for disc %d%ls\n", it->second.c_str(), iDisc, SUCCEEDED(hr) ? L"" : L" not set");
+    return SUCCEEDED(hr);
+}
+
+bool CDiscSetRun::QueueBlankDiscs()
+{
+    if (!m_options.blankDiscs)
+        return true;
+    HRESULT hr = ChangeWriter([&](CSimPc& pc, SimPcState& state, SimOptical& drive) -> HRESULT {
+        for (int i = 0; i < m_options.blankDiscs; ++i) {
+            SimDisc disc;
+            disc.id = state.NewId(L"blank");
+            disc.media = DTM_DVDMR;
+            disc.blank = true;
+            disc.capacity = disc.freeSectors = kBlankDvdSectors;
+            state.discs.push_back(disc);
+            CreateDirectoryW(pc.DiscFolder(disc.id).c_str(), nullptr);
+            drive.queue.push_back(disc.id);
+        }
+        return S_OK;
+    });
+    wprintf(L"disc: %d blank DVD-R queued%ls\n", m_options.blankDiscs, SUCCEEDED(hr) ? L"" : L" - failed");
     return SUCCEEDED(hr);
 }
 

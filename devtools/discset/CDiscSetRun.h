@@ -7,12 +7,14 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 
 #include "CBurningHelper.h"
 #include "CRecoveryDiscCreator.h"
+#include "CSimPc.h"
 
 // Exit codes of the driver.
 enum DiscSetResult {
@@ -24,6 +26,7 @@ enum DiscSetResult {
 
 struct DiscSetOptions {
     int stopAfter = 0;                      // cancel once this disc is done (0: never)
+    int blankDiscs = 0;                     // new blank DVD-Rs queued before the run
     std::map<int, std::wstring> faults;     // disc number -> drive fault for its burn
     // Go on with a snapshot the engine refused, as a wizard that does not
     // look at the load's result would (the engine must then fail cleanly).
@@ -45,6 +48,8 @@ private:
     bool Plan();
     bool InsertBlankDisc();
     bool ApplyFault(int iDisc);
+    bool QueueBlankDiscs();
+    HRESULT ChangeWriter(const std::function<HRESULT(CSimPc&, SimPcState&, SimOptical&)>& change);
     int Follow();
     bool Handle(const RecoveryDiscEvent& event);
     void PrintProgress(const RecoveryDiscEvent& event);

@@ -1,4 +1,4 @@
-// DiscSetDriver [--stop-after N] [--fault N:SPEC]... [--keep-unusable-snapshot]
+// DiscSetDriver [--blank-discs N] [--stop-after N] [--fault N:SPEC]... [--keep-unusable-snapshot]
 // Makes a recovery disc set on the simulated PC without the wizard and
 // prints the engine's states and percents. Exit code: 0 done, 1 failed,
 // 2 stopped or cancelled, 3 usage.
@@ -45,6 +45,8 @@ bool ParseArguments(int argc, wchar_t** argv, DiscSetOptions& options)
             return false;
         if (arg == L"--stop-after" && ParseNumber(argv[i + 1], &options.stopAfter))
             ++i;
+        else if (arg == L"--blank-discs" && ParseNumber(argv[i + 1], &options.blankDiscs))
+            ++i;
         else if (arg == L"--fault" && ParseFault(argv[i + 1], options))
             ++i;
         else
@@ -59,7 +61,7 @@ int wmain(int argc, wchar_t** argv)
 {
     DiscSetOptions options;
     if (!ParseArguments(argc, argv, options)) {
-        fwprintf(stderr, L"usage: DiscSetDriver [--stop-after N] [--fault N:SPEC]... [--keep-unusable-snapshot]\n");
+        fwprintf(stderr, L"usage: DiscSetDriver [--blank-discs N] [--stop-after N] [--fault N:SPEC]... [--keep-unusable-snapshot]\n");
         return DSR_USAGE;
     }
     setvbuf(stdout, nullptr, _IONBF, 0);

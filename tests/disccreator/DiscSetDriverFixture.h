@@ -23,7 +23,7 @@ protected:
 
     // Runs the driver with the arguments; its exit code, its output in *pOut.
     DWORD RunDriver(const std::wstring& arguments, std::string* pOut);
-    // Queues count new blank DVD-Rs behind the writer's tray.
+    // Queues count new blank DVD-Rs behind the writer's tray; burns take 300 ms.
     void QueueBlankDiscs(int iCount);
     SimPcState State();
     // The burned discs with a label, in label order.

@@ -39,9 +39,9 @@ class DiscSetRun : public DiscSetDriverFixture {};
 
 TEST_F(DiscSetRun, ThreeDiscsFromTheFactoryImage)
 {
-    QueueBlankDiscs(kDiscs);
+    QueueBlankDiscs(0); // quick burns
     std::string out;
-    ASSERT_EQ(0u, RunDriver(L"", &out)) << out;
+    ASSERT_EQ(0u, RunDriver(L"--blank-discs 3", &out)) << out;
     EXPECT_NE(std::string::npos, out.find("plan: 3 discs of DVD-R")) << out;
     EXPECT_NE(std::string::npos, out.find("result: done")) << out;
 
