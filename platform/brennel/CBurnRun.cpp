@@ -144,8 +144,10 @@ HRESULT CBurnRun::Record()
 {
     std::wstring label = SimPcText::Widen(m_plan.volumeId);
     HRESULT hr = CBurnerPc::ChangeDrive(m_plan.letter, [&](CSimPc& pc, SimPcState& state, SimOptical& drive) -> HRESULT {
+        if (!drive.present)
+            return BRN_E_DRIVE_GONE;
         SimDisc* disc = state.FindDisc(m_plan.discId);
-        if (!disc)
+        if (!disc || drive.trayOpen || drive.disc != m_plan.discId)
             return BRN_E_NO_MEDIUM;
         disc->blank = false;
         disc->label = label;
