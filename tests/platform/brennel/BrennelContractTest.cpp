@@ -657,3 +657,27 @@ TEST_F(Brennel, LargeSourcesStayCheap)
     DeleteFileW(apart.c_str());
     RemoveDirectoryW(shm.c_str());
 }
+
+// A program that lets go of a burner mid-burn (it ends, or its Init fails
+// later) must not leave a thread writing behind it.
+TEST_F(Brennel, ReleasingABurningBurnerCancelsIt)
+{
+    std::wstring id = InsertDisc(DTM_DVDR, kDvdSectors, true);
+    std::wstring file = SourceFile(L"part.swm", "data");
+    ChangeDrive([](SimOptical& o) { o.burnMs = 20000; });
+    IUnknown* pUnknown = nullptr;
+    ASSERT_EQ(S_OK, m_pEngine->CreateBurner(GUID_BurnerKindDVD, &pUnknown));
+    IBurnSession* pSession = nullptr;
+    ASSERT_EQ(S_OK, pUnknown->QueryInterface(IID_IBurnSession, (void**)&pSession));
+    pUnknown->Release();
+    ASSERT_EQ(S_OK, Attach(pSession));
+    ASSERT_EQ(S_OK, pSession->AddFile(L"part.swm", file.c_str(), nullptr, nullptr, nullptr));
+    ASSERT_EQ(S_OK, pSession->RunCommand(BRN_CMD_BURN, BRN_BURN_FLAG_CLOSE_DISC, nullptr));
+    EXPECT_EQ(BRN_E_BUSY, pSession->Detach());
+    Sleep(200);
+    ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(0u, pSession->Release());
+    EXPECT_LT(GetTickCount64() - start, 5000u);
+    EXPECT_EQ(L"cancelled", Drive().burn);
+    EXPECT_FALSE(Disc(id).blank);
+}
