@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <new>
 
+#include "ComRef.h"
 #include "DiscErrorCode.h"
 #include "DiscMedia.h"
 #include "FileEntry.h"
@@ -24,25 +25,6 @@ const UINT kFirstItemId = 264;
 const int kDecimal = 10;
 const int kFirstResumableSet = 2;
 const size_t kNumberChars = 32;
-
-template <class T>
-class ComRef {
-public:
-    ComRef() = default;
-    explicit ComRef(T* p) : m_p(p) {}
-    ~ComRef()
-    {
-        if (m_p)
-            m_p->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    T* Get() const { return m_p; }
-    T** Out() { return &m_p; }
-
-private:
-    T* m_p = nullptr;
-};
 
 class Bstr {
 public:

@@ -11,8 +11,6 @@ namespace {
 const CLSID kClsidDomDocument = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 const IID kIidDomDocument = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 const IID kIidDomNode = {0x2933BF80, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-// Attribute values read as numbers or flags go through this buffer.
-const size_t kValueChars = 256;
 const int kHexBase = 16;
 
 template <class T>
@@ -160,12 +158,21 @@ HRESULT XmlDomHelper::GetAttribute(const wchar_t* pwszName, wchar_t* pwszBuf, si
     return hr;
 }
 
+// The attribute's text for a conversion; a failure leaves the out value alone.
+HRESULT XmlDomHelper::ReadValue(const wchar_t* pwszName, const void* pvOut, wchar_t (&wszValue)[kValueChars])
+{
+    HRESULT hr = GetAttribute(pwszName, wszValue, kValueChars);
+    if (FAILED(hr) || !pvOut)
+        return FAILED(hr) ? hr : E_POINTER;
+    return S_OK;
+}
+
 HRESULT XmlDomHelper::GetAttributeInt(const wchar_t* pwszName, int* piOut)
 {
     wchar_t wszValue[kValueChars] = {};
-    HRESULT hr = GetAttribute(pwszName, wszValue, kValueChars);
-    if (FAILED(hr) || !piOut)
-        return FAILED(hr) ? hr : E_POINTER;
+    HRESULT hr = ReadValue(pwszName, piOut, wszValue);
+    if (FAILED(hr))
+        return hr;
     if (wszValue[0] == L'#')
         *piOut = static_cast<int>(wcstoul(wszValue + 1, nullptr, kHexBase));
     else
@@ -176,9 +183,9 @@ HRESULT XmlDomHelper::GetAttributeInt(const wchar_t* pwszName, int* piOut)
 HRESULT XmlDomHelper::GetAttributeBool(const wchar_t* pwszName, BYTE* pbOut)
 {
     wchar_t wszValue[kValueChars] = {};
-    HRESULT hr = GetAttribute(pwszName, wszValue, kValueChars);
-    if (FAILED(hr) || !pbOut)
-        return FAILED(hr) ? hr : E_POINTER;
+    HRESULT hr = ReadValue(pwszName, pbOut, wszValue);
+    if (FAILED(hr))
+        return hr;
     *pbOut = _wcsicmp(wszValue, L"true") == 0 ? 1 : 0;
     return S_OK;
 }

@@ -41,7 +41,12 @@ public:
     // Node kind test for lists that may hold comments.
     static bool IsElement(IXMLDOMNode* pNode);
 
+    // Attribute values read as numbers or flags go through this buffer.
+    static const size_t kValueChars = 256;
+
 private:
+    HRESULT ReadValue(const wchar_t* pwszName, const void* pvOut, wchar_t (&wszValue)[kValueChars]);
+
     IXMLDOMDocument* m_pDocument = nullptr;
     IXMLDOMNode* m_pDocNode = nullptr;
     IXMLDOMNamedNodeMap* m_pAttributes = nullptr;

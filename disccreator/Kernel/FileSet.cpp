@@ -14,22 +14,12 @@ FileSet::~FileSet()
         delete *it;
 }
 
-BOOL FileSet::CanHold(IEntry* pEntry)
-{
-    return !pEntry || m_ullUsed + pEntry->GetSize(FALSE) <= m_ullCapacity;
-}
-
-BOOL FileSet::EntryExceedsCapacity(IEntry* pEntry)
-{
-    return !pEntry || pEntry->GetSize(FALSE) > m_ullCapacity;
-}
-
 HRESULT FileSet::Add(IEntry* pEntry)
 {
-    if (!pEntry)
-        return RD_E_NULL_ARG;
+    HRESULT hr = Count(pEntry);
+    if (FAILED(hr))
+        return hr;
     m_entries.push_back(pEntry);
-    m_ullUsed += pEntry->GetSize(FALSE);
     m_cursor = 0;
     return S_OK;
 }

@@ -187,3 +187,13 @@ HRESULT InstanceLog::Select(ISet* pSet, const wchar_t* pwszText, ICollector* pTa
 {
     return pSet->FindEntries(pwszText, pTarget);
 }
+
+HRESULT InstanceLog::OpenAndSelect(ISet* pSet, ICollector* pTarget)
+{
+    if (!pSet)
+        return RD_E_NULL_ARG;
+    HRESULT hr = OpenLog();
+    if (SUCCEEDED(hr))
+        Select(pSet, m_applyFolder.c_str(), pTarget);
+    return hr;
+}

@@ -45,6 +45,8 @@ protected:
     HRESULT WriteFormatted(bool bAllowCut, const wchar_t* pwszFormat, ...);
     // The set's entries whose folder or name holds the text.
     HRESULT Select(ISet* pSet, const wchar_t* pwszText, ICollector* pTarget);
+    // Opens the file and selects the set's entries under ApplyFolder.
+    HRESULT OpenAndSelect(ISet* pSet, ICollector* pTarget);
 
     int m_iType;
     std::wstring m_logFile;

@@ -7,13 +7,10 @@
 
 HRESULT SizeLog::Log(ISet* pSet)
 {
-    if (!pSet)
-        return RD_E_NULL_ARG;
-    HRESULT hr = OpenLog();
+    FileCollector selection(FALSE);
+    HRESULT hr = OpenAndSelect(pSet, &selection);
     if (FAILED(hr))
         return hr;
-    FileCollector selection(FALSE);
-    Select(pSet, m_applyFolder.c_str(), &selection);
     if (pSet->GetNumber() == 1)
         m_ullTotal = 0;
     IEntry* pEntry = nullptr;

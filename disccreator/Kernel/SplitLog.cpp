@@ -7,13 +7,10 @@
 
 HRESULT SplitLog::Log(ISet* pSet)
 {
-    if (!pSet)
-        return RD_E_NULL_ARG;
-    HRESULT hr = OpenLog();
+    FileCollector selection(FALSE);
+    HRESULT hr = OpenAndSelect(pSet, &selection);
     if (FAILED(hr))
         return hr;
-    FileCollector selection(FALSE);
-    Select(pSet, m_applyFolder.c_str(), &selection);
     IEntry* pEntry = nullptr;
     for (selection.Reset(); selection.Next(&pEntry, FALSE) == S_OK;) {
         wchar_t wszName[kPathChars];

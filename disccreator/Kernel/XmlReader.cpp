@@ -8,6 +8,7 @@
 #include <new>
 
 #include "AppListLog.h"
+#include "ComRef.h"
 #include "DiscErrorCode.h"
 #include "FileEntry.h"
 #include "ICollector.h"
@@ -28,24 +29,6 @@ namespace {
 const UINT kFirstEntryId = 212;
 const int kDecimal = 10;
 const int kSplitRuleType = 1;
-
-// Releases a COM reference at the end of a scope.
-template <class T>
-class ComRef {
-public:
-    explicit ComRef(T* p) : m_p(p) {}
-    ~ComRef()
-    {
-        if (m_p)
-            m_p->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    T* Get() const { return m_p; }
-
-private:
-    T* m_p;
-};
 
 // A whole decimal number in 1..INT_MAX, or the default: a size of zero,
 // a negative one or one without digits would make parts of no size.
@@ -156,7 +139,7 @@ void XmlReader::ReadSettings(IXMLDOMNode* pRoot)
 
 // Reads string attributes of the selected element; an absent one is empty,
 // one longer than its buffer refuses the file.
-HRESULT XmlReader::ReadStrings(const wchar_t* const* ppwszNames, wchar_t (*pValues)[260], size_t count)
+HRESULT XmlReader::ReadStrings(const wchar_t* const* ppwszNames, wchar_t (*pValues)[kPathChars], size_t count)
 {
     for (size_t i = 0; i < count; ++i) {
         if (m_pDom->GetAttribute(ppwszNames[i], pValues[i], kPathChars) == NV_E_BUFFER_TOO_SMALL)
@@ -165,12 +148,13 @@ HRESULT XmlReader::ReadStrings(const wchar_t* const* ppwszNames, wchar_t (*pValu
     return S_OK;
 }
 
-HRESULT XmlReader::ReadEntry(IXMLDOMNode* pNode, UINT uId, ICollectors* pFiles)
+HRESULT XmlReader::ReadEntry(UINT uId, ICollectors* pFiles)
 {
     static const wchar_t* const kNames[] = {L"From", L"To", L"Extension"};
     wchar_t wszValues[_countof(kNames)][kPathChars] = {};
-    m_pDom->SelectAttributes(pNode);
     HRESULT hr = ReadStrings(kNames, wszValues, _countof(kNames));
+    if (FAILED(hr))
+        return hr;
     BYTE bMust = 0, bFolder = 0, bOneLevel = 0, bAtomic = 0;
     int iLevel = 1;
     m_pDom->GetAttributeBool(L"MustProcess", &bMust);
@@ -178,9 +162,6 @@ HRESULT XmlReader::ReadEntry(IXMLDOMNode* pNode, UINT uId, ICollectors* pFiles)
     m_pDom->GetAttributeBool(L"OneLevel", &bOneLevel);
     m_pDom->GetAttributeBool(L"Atomic", &bAtomic);
     m_pDom->GetAttributeInt(L"PriorityLevel", &iLevel);
-    m_pDom->ReleaseAttributes();
-    if (FAILED(hr))
-        return hr;
     FileEntry* pEntry = new (std::nothrow) FileEntry(wszValues[0], wszValues[1], wszValues[2],
                                                      static_cast<UINT>(iLevel), bMust, bFolder, bOneLevel, bAtomic,
                                                      uId, bAtomic, 0);
@@ -189,79 +170,69 @@ HRESULT XmlReader::ReadEntry(IXMLDOMNode* pNode, UINT uId, ICollectors* pFiles)
     return S_OK;
 }
 
-HRESULT XmlReader::ReadFileSet(IXMLDOMNode* pRoot, ICollectors* pFiles)
+// Calls read(child, child number) for each element child of the named
+// element: S_FALSE when the element is missing, RD_E_MISSING when its
+// children cannot be listed, else the first failure of read.
+template <class Read>
+HRESULT XmlReader::ForEachChild(IXMLDOMNode* pRoot, const wchar_t* pwszName, Read read)
 {
-    ComRef<IXMLDOMNode> fileSet(m_pDom->SelectNode(pRoot, L"FileSet"));
-    ComRef<IXMLDOMNodeList> children(m_pDom->GetChildNodes(fileSet.Get()));
+    ComRef<IXMLDOMNode> parent(m_pDom->SelectNode(pRoot, pwszName));
+    if (!parent.Get())
+        return S_FALSE;
+    ComRef<IXMLDOMNodeList> children(m_pDom->GetChildNodes(parent.Get()));
     if (!children.Get())
         return RD_E_MISSING;
-    UINT uId = kFirstEntryId;
     children.Get()->reset();
-    for (IXMLDOMNode* pChild = nullptr; children.Get()->nextNode(&pChild) == S_OK && pChild; ++uId) {
+    UINT uNumber = 0;
+    for (IXMLDOMNode* pChild = nullptr; children.Get()->nextNode(&pChild) == S_OK && pChild; ++uNumber) {
         ComRef<IXMLDOMNode> child(pChild);
         if (!XmlDomHelper::IsElement(pChild))
             continue;
-        HRESULT hr = ReadEntry(pChild, uId, pFiles);
+        m_pDom->SelectAttributes(pChild);
+        HRESULT hr = read(uNumber);
+        m_pDom->ReleaseAttributes();
         if (FAILED(hr))
             return hr;
     }
     return S_OK;
+}
+
+HRESULT XmlReader::ReadFileSet(IXMLDOMNode* pRoot, ICollectors* pFiles)
+{
+    HRESULT hr = ForEachChild(pRoot, L"FileSet", [&](UINT uNumber) { return ReadEntry(kFirstEntryId + uNumber, pFiles); });
+    return hr == S_FALSE ? RD_E_MISSING : hr;
 }
 
 HRESULT XmlReader::ReadLogs(IXMLDOMNode* pRoot, ILogCollector* pLogs)
 {
-    ComRef<IXMLDOMNode> logs(m_pDom->SelectNode(pRoot, L"Log"));
-    if (!logs.Get())
-        return S_FALSE;
-    ComRef<IXMLDOMNodeList> children(m_pDom->GetChildNodes(logs.Get()));
-    if (!children.Get())
-        return RD_E_MISSING;
-    static const wchar_t* const kNames[] = {L"Type", L"LogFile", L"ApplyFolder", L"To"};
-    children.Get()->reset();
-    for (IXMLDOMNode* pChild = nullptr; children.Get()->nextNode(&pChild) == S_OK && pChild;) {
-        ComRef<IXMLDOMNode> child(pChild);
-        if (!XmlDomHelper::IsElement(pChild))
-            continue;
+    return ForEachChild(pRoot, L"Log", [&](UINT) {
+        static const wchar_t* const kNames[] = {L"Type", L"LogFile", L"ApplyFolder", L"To"};
         wchar_t wszValues[_countof(kNames)][kPathChars] = {};
         int iToDisc = kAllDiscs;
-        m_pDom->SelectAttributes(pChild);
         HRESULT hr = ReadStrings(kNames, wszValues, _countof(kNames));
         m_pDom->GetAttributeInt(L"ToDisc", &iToDisc);
-        m_pDom->ReleaseAttributes();
         if (FAILED(hr))
             return hr;
         InstanceLog* pLog = CreateLog(wszValues[0], wszValues[1], wszValues[2], wszValues[3], iToDisc);
-        if (!pLog)
-            continue;
-        pLog->SetFolder(m_logFolder.c_str());
-        pLogs->Add(pLog);
-    }
-    return S_OK;
+        if (pLog) {
+            pLog->SetFolder(m_logFolder.c_str());
+            pLogs->Add(pLog);
+        }
+        return S_OK;
+    });
 }
 
 HRESULT XmlReader::ReadRules(IXMLDOMNode* pRoot, IRuleCollector* pRules)
 {
-    ComRef<IXMLDOMNode> rules(m_pDom->SelectNode(pRoot, L"Rule"));
-    if (!rules.Get())
-        return S_FALSE;
-    ComRef<IXMLDOMNodeList> children(m_pDom->GetChildNodes(rules.Get()));
-    if (!children.Get())
-        return RD_E_MISSING;
-    static const wchar_t* const kNames[] = {L"Type", L"ApplyFolder", L"CompanionFolder"};
-    children.Get()->reset();
-    for (IXMLDOMNode* pChild = nullptr; children.Get()->nextNode(&pChild) == S_OK && pChild;) {
-        ComRef<IXMLDOMNode> child(pChild);
-        if (!XmlDomHelper::IsElement(pChild))
-            continue;
+    return ForEachChild(pRoot, L"Rule", [&](UINT) {
+        static const wchar_t* const kNames[] = {L"Type", L"ApplyFolder", L"CompanionFolder"};
         wchar_t wszValues[_countof(kNames)][kPathChars] = {};
-        m_pDom->SelectAttributes(pChild);
         HRESULT hr = ReadStrings(kNames, wszValues, _countof(kNames));
-        m_pDom->ReleaseAttributes();
         if (FAILED(hr))
             return hr;
         SplitRule* pRule = new (std::nothrow) SplitRule(kSplitRuleType, wszValues[1], wszValues[2]);
         if (pRule)
             pRules->Add(pRule);
-    }
-    return S_OK;
+        return S_OK;
+    });
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "DiscErrorCode.h"
 #include "IReader.h"
 
 class XmlDomHelper;
@@ -40,10 +41,12 @@ public:
 private:
     void ReadSettings(IXMLDOMNode* pRoot);
     HRESULT ReadFileSet(IXMLDOMNode* pRoot, ICollectors* pFiles);
-    HRESULT ReadEntry(IXMLDOMNode* pNode, UINT uId, ICollectors* pFiles);
+    HRESULT ReadEntry(UINT uId, ICollectors* pFiles);
+    template <class Read>
+    HRESULT ForEachChild(IXMLDOMNode* pRoot, const wchar_t* pwszName, Read read);
     HRESULT ReadLogs(IXMLDOMNode* pRoot, ILogCollector* pLogs);
     HRESULT ReadRules(IXMLDOMNode* pRoot, IRuleCollector* pRules);
-    HRESULT ReadStrings(const wchar_t* const* ppwszNames, wchar_t (*pValues)[260], size_t count);
+    HRESULT ReadStrings(const wchar_t* const* ppwszNames, wchar_t (*pValues)[kPathChars], size_t count);
 
     std::unique_ptr<XmlDomHelper> m_pDom;
     wchar_t m_wszSource[MAX_PATH] = {};

@@ -99,18 +99,24 @@ HRESULT CBurnRun::Poll(int stage, float progress)
     if (tenth == m_lastTenth && now - m_lastPoll < kPollMs)
         return S_OK;
     m_lastPoll = now;
-    HRESULT hr = CBurnerPc::ChangeDrive(m_plan.letter, [&](CSimPc&, SimPcState&, SimOptical& drive) -> HRESULT {
+    auto check = [&](const SimOptical& drive) -> HRESULT {
         if (!drive.present)
             return BRN_E_DRIVE_GONE;
-        if (drive.trayOpen || drive.disc != m_plan.discId)
-            return BRN_E_NO_MEDIUM;
-        if (tenth != m_lastTenth)
+        return drive.trayOpen || drive.disc != m_plan.discId ? BRN_E_NO_MEDIUM : S_OK;
+    };
+    if (tenth == m_lastTenth) {
+        SimOptical drive;
+        HRESULT hr = CBurnerPc::ReadDrive(m_plan.letter, drive);
+        return FAILED(hr) ? hr : check(drive);
+    }
+    m_lastTenth = tenth;
+    return CBurnerPc::ChangeDrive(m_plan.letter, [&](CSimPc&, SimPcState&, SimOptical& drive) -> HRESULT {
+        HRESULT hr = check(drive);
+        if (SUCCEEDED(hr))
             drive.burn = Format(L"%ls %d pid %lu", StageName(stage).c_str(), (int)(progress * kPercent),
                                 GetCurrentProcessId());
-        return S_OK;
+        return hr;
     });
-    m_lastTenth = tenth;
-    return hr;
 }
 
 HRESULT CBurnRun::Unplug()
@@ -144,8 +150,10 @@ HRESULT CBurnRun::Record()
 {
     std::wstring label = SimPcText::Widen(m_plan.volumeId);
     HRESULT hr = CBurnerPc::ChangeDrive(m_plan.letter, [&](CSimPc& pc, SimPcState& state, SimOptical& drive) -> HRESULT {
+        if (!drive.present)
+            return BRN_E_DRIVE_GONE;
         SimDisc* disc = state.FindDisc(m_plan.discId);
-        if (!disc)
+        if (!disc || drive.trayOpen || drive.disc != m_plan.discId)
             return BRN_E_NO_MEDIUM;
         disc->blank = false;
         disc->label = label;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <memory>
 #include <sstream>
+#include <system_error>
 
 namespace {
 
@@ -249,14 +250,29 @@ HRESULT CBurnSession::StartBurn(Lock& lock)
     HRESULT hr = m_tree.Refresh();
     if (FAILED(hr))
         return hr;
-    std::unique_ptr<CBurnRun> run;
     CBurnRun::Plan plan;
     plan.letter = m_cDrive;
     plan.tree = m_tree;
     plan.sectors = m_tree.Sectors();
     plan.volumeId = m_volumeId;
     plan.bootImage = m_bootImage;
-    hr = CBurnerPc::ChangeDrive(m_cDrive, [&](CSimPc&, SimPcState& state, SimOptical& drive) -> HRESULT {
+    if (FAILED(hr = ClaimDrive(plan)))
+        return hr;
+    hr = Launch(std::move(plan));
+    if (FAILED(hr)) {
+        CBurnerPc::ChangeDrive(m_cDrive, [&](CSimPc&, SimPcState&, SimOptical& drive) -> HRESULT {
+            drive.burn = Format(L"failed 0x%08lX", (unsigned long)hr);
+            return S_OK;
+        });
+    }
+    return hr;
+}
+
+// Checks the drive and its disc for the burn and marks the drive as burning,
+// in one change of the description, so that no other burner gets in between.
+HRESULT CBurnSession::ClaimDrive(CBurnRun::Plan& plan)
+{
+    return CBurnerPc::ChangeDrive(m_cDrive, [&](CSimPc&, SimPcState& state, SimOptical& drive) -> HRESULT {
         if (!drive.present)
             return BRN_E_DRIVE_GONE;
         if (drive.IsBurning())
@@ -280,9 +296,13 @@ HRESULT CBurnSession::StartBurn(Lock& lock)
         drive.burn = Format(L"writing 0 pid %lu", GetCurrentProcessId());
         return S_OK;
     });
-    if (FAILED(hr))
-        return hr;
-    run.reset(new (std::nothrow) CBurnRun(std::move(plan),
+}
+
+// Starts the worker; called with the lock held, so the worker's first
+// report waits until the state below is set.
+HRESULT CBurnSession::Launch(CBurnRun::Plan plan)
+{
+    std::unique_ptr<CBurnRun> run(new (std::nothrow) CBurnRun(std::move(plan),
         [this](int stage, float progress) {
             Lock inner(m_mutex);
             m_nStage = stage;
@@ -294,13 +314,18 @@ HRESULT CBurnSession::StartBurn(Lock& lock)
         }));
     if (!run)
         return E_OUTOFMEMORY;
+    CBurnRun* raw = run.release();
+    try {
+        m_worker = std::thread([this, raw] { RunBurn(raw); });
+    } catch (const std::system_error&) {
+        delete raw;
+        return HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY);
+    }
     m_bRunning = true;
     m_bCancel = false;
     m_hrResult = BRN_E_STILL_RUNNING;
     m_nStage = BRN_STAGE_WRITING;
     m_fProgress = 0.0f;
-    CBurnRun* raw = run.release();
-    m_worker = std::thread([this, raw] { RunBurn(raw); });
     return S_OK;
 }
 

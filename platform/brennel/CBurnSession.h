@@ -6,6 +6,7 @@
 
 #include "Brennel.h"
 #include "CBrennelUnknown.h"
+#include "CBurnRun.h"
 #include "CDiscTree.h"
 #include "SimPcTypes.h"
 
@@ -81,7 +82,9 @@ private:
     // As ReadDisc, once the session is prepared.
     HRESULT PreparedDisc(SimDisc& disc);
     HRESULT StartBurn(Lock& lock);
-    void RunBurn(class CBurnRun* run);
+    HRESULT ClaimDrive(CBurnRun::Plan& plan);
+    HRESULT Launch(CBurnRun::Plan plan);
+    void RunBurn(CBurnRun* run);
     void JoinWorker(Lock& lock);
     HRESULT CheckIdle() const;
     enum class CloseStep { Session, Tree, Drive };

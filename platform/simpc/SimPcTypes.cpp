@@ -1,5 +1,7 @@
 #include "SimPcTypes.h"
 
+#include <memory>
+
 int SimDisk::SlotOfPartition(DWORD partition) const
 {
     DWORD n = 0;
@@ -92,17 +94,15 @@ std::wstring SimPcState::NewId(const wchar_t* prefix)
 
 bool SimOptical::IsBurning() const
 {
-    if (burn.compare(0, 7, L"writing") && burn.compare(0, 9, L"finishing"))
+    static const wchar_t kPidTag[] = L" pid ";
+    auto startsWith = [this](const wchar_t* word) { return !burn.compare(0, wcslen(word), word); };
+    if (!startsWith(L"writing") && !startsWith(L"finishing"))
         return false;
     // A burner that died mid-burn leaves its state behind; only a live one counts.
-    size_t at = burn.find(L" pid ");
-    DWORD pid = at == std::wstring::npos ? 0 : (DWORD)wcstoul(burn.c_str() + at + 5, nullptr, 10);
+    size_t at = burn.find(kPidTag);
+    DWORD pid = at == std::wstring::npos ? 0 : (DWORD)wcstoul(burn.c_str() + at + wcslen(kPidTag), nullptr, 10);
     if (!pid || pid == GetCurrentProcessId())
         return true;
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (!process)
-        return false;
-    bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return alive;
+    std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> process(OpenProcess(SYNCHRONIZE, FALSE, pid), CloseHandle);
+    return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }

@@ -189,3 +189,29 @@ TEST_F(SplitRuleTest, OutsideTheApplyFolderTheRuleDoesNotApply)
     EXPECT_EQ(S_FALSE, m_rule.Apply(&m_level, pElsewhere, set.get()));
     EXPECT_EQ(RD_E_NULL_ARG, m_rule.Apply(nullptr, pElsewhere, set.get()));
 }
+
+// An empty ApplyFolder takes every folder entry; a companion named with only
+// an extension has an empty base name, found in every folder path, and
+// then groups every entry of the apply list.
+TEST(SplitRuleEdges, EmptyTextsMatchEverything)
+{
+    TestFiles::ClearDrive(L'O');
+    ASSERT_TRUE(PlanTestFiles::MakeFile(L"O:\\any\\a.bin", 10));
+    ASSERT_TRUE(PlanTestFiles::MakeFile(L"O:\\grp\\.ini", 1));
+    FileCollector level(TRUE);
+    FileEntry* pFolder = NewEntry(L"O:\\any", 1, TRUE);
+    FileEntry* pFile = NewEntry(L"O:\\any\\a.bin");
+    FileEntry* pCompanion = NewEntry(L"O:\\grp\\.ini");
+    level.Add(pFolder);
+    level.Add(pFile);
+    level.Add(pCompanion);
+    level.Reset();
+    IEntry* pFirst = nullptr;
+    level.Next(&pFirst, TRUE);
+    SplitRule rule(1, L"", L"\\grp\\");
+    std::unique_ptr<ISet> set(CreateSet(1, 100, FALSE, FALSE));
+    EXPECT_EQ(S_OK, rule.Apply(&level, pFolder, set.get()));
+    EXPECT_EQ(2u, set->GetCount()); // a.bin and the companion itself
+    EXPECT_TRUE(pFile->IsPlaced());
+    EXPECT_TRUE(pCompanion->IsPlaced());
+}

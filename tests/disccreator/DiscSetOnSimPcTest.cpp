@@ -63,17 +63,37 @@ std::map<std::string, int> SplitLog(const std::string& text)
     return parts;
 }
 
+// Where each profile keeps the image parts (its RPDATA partition).
+struct Profile {
+    const char* name;
+    wchar_t preload;
+};
+const Profile kProfiles[] = {{"desktop-w7-discset", L'D'}, {"notebook-w7-discset", L'G'}};
+
 class DiscSetOnSimPc : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { CoInitialize(nullptr); }
     static void TearDownTestSuite() { CoUninitialize(); }
+    void SetUp() override
+    {
+        char szProfile[64] = {};
+        GetEnvironmentVariableA("SUITE_SIMPC", szProfile, sizeof szProfile);
+        for (const Profile& p : kProfiles) {
+            if (std::string(szProfile) == p.name)
+                m_rpdata = p.preload;
+        }
+        ASSERT_NE(0, m_rpdata) << "no expectations for profile " << szProfile;
+    }
+    std::wstring OnRpdata(const wchar_t* pwszPath) const { return std::wstring(1, m_rpdata) + L":" + pwszPath; }
+
+    wchar_t m_rpdata = 0;
 };
 
 } // namespace
 
 TEST_F(DiscSetOnSimPc, FactoryImagePartsOpenAsOneSplitImage)
 {
-    HANDLE h = WIMCreateFile(L"D:\\preload\\base.wim", WIM_GENERIC_READ, WIM_OPEN_EXISTING, WIM_FLAG_VERIFY, 0, nullptr);
+    HANDLE h = WIMCreateFile(OnRpdata(L"\\preload\\base.wim").c_str(), WIM_GENERIC_READ, WIM_OPEN_EXISTING, WIM_FLAG_VERIFY, 0, nullptr);
     ASSERT_NE(nullptr, h) << GetLastError();
     WIM_INFO info = {};
     EXPECT_TRUE(WIMGetAttributes(h, &info, sizeof info));
@@ -95,7 +115,8 @@ TEST_F(DiscSetOnSimPc, ShippedRuleFileGivesThreeDvdSets)
     ASSERT_EQ(S_OK, reader.SetSource((program + L"FileSet.xml").c_str()));
     ASSERT_EQ(S_OK, reader.Parse(&rules, &logs, &ruleCollector));
     EXPECT_EQ(100, reader.GetSplitSize());
-    rules.SetDriveLetters(L'D', 0); // the parts lie on the recovery partition already
+    // The parts stand where the engine points "preload\\" after the split.
+    rules.SetDriveLetters(L'D', m_rpdata == L'D' ? 0 : m_rpdata);
     Walker walker;
     walker.SetCollectors(&rules);
     ASSERT_EQ(S_OK, walker.Walk(&walked));
@@ -120,7 +141,7 @@ TEST_F(DiscSetOnSimPc, ShippedRuleFileGivesThreeDvdSets)
     EXPECT_EQ(kImageParts, images);
     EXPECT_EQ((std::set<int>{0, 1, 2}), discs);
     EXPECT_EQ(0, parts["base.wim"]);
-    EXPECT_EQ("[Master]\r\nSize_Preload_Total=" + std::to_string(TopLevelBytes(L"D:\\preload")) + "\r\n",
+    EXPECT_EQ("[Master]\r\nSize_Preload_Total=" + std::to_string(TopLevelBytes(OnRpdata(L"\\preload"))) + "\r\n",
               TestFiles::ReadBytes(std::wstring(kLogs) + L"\\PreloadSize.log"));
     EXPECT_NE(std::string::npos,
               TestFiles::ReadBytes(std::wstring(kLogs) + L"\\SETINFO.LOG").find("\r\nSetCounts=3\r\n"));
@@ -149,17 +170,18 @@ TEST_F(DiscSetOnSimPc, ShippedRuleFileGivesThreeDvdSets)
 
 TEST_F(DiscSetOnSimPc, RealImageSplitOntoTheWindowsDrive)
 {
-    ASSERT_TRUE(SplitTestKit::MakeTree(L"D:\\imagesrc", 2 * kMiB + kMiB / 2));
-    ASSERT_TRUE(PlanTestFiles::MakeFolder(L"D:\\factory\\split"));
-    ASSERT_EQ(0u, SplitTestKit::Capture(L"D:\\imagesrc", L"D:\\factory\\whole.wim"));
-    HANDLE h = WIMCreateFile(L"D:\\factory\\whole.wim", WIM_GENERIC_READ, WIM_OPEN_EXISTING, 0, 0, nullptr);
+    ASSERT_TRUE(SplitTestKit::MakeTree(OnRpdata(L"\\imagesrc"), 2 * kMiB + kMiB / 2));
+    ASSERT_TRUE(PlanTestFiles::MakeFolder(OnRpdata(L"\\factory\\split")));
+    ASSERT_EQ(0u, SplitTestKit::Capture(OnRpdata(L"\\imagesrc"), OnRpdata(L"\\factory\\whole.wim")));
+    HANDLE h = WIMCreateFile(OnRpdata(L"\\factory\\whole.wim").c_str(), WIM_GENERIC_READ, WIM_OPEN_EXISTING, 0, 0, nullptr);
     ASSERT_NE(nullptr, h);
     LARGE_INTEGER li;
     li.QuadPart = kMiB;
-    ASSERT_TRUE(WIMSplitFile(h, L"D:\\factory\\split\\base.wim", &li, 0)) << GetLastError();
+    ASSERT_TRUE(WIMSplitFile(h, OnRpdata(L"\\factory\\split\\base.wim").c_str(), &li, 0)) << GetLastError();
     WIMCloseHandle(h);
 
-    for (const wchar_t* pwszSource : {L"D:\\factory\\whole.wim", L"D:\\factory\\split\\base.wim"}) {
+    for (const std::wstring& source : {OnRpdata(L"\\factory\\whole.wim"), OnRpdata(L"\\factory\\split\\base.wim")}) {
+        const wchar_t* pwszSource = source.c_str();
         TestFiles::DeleteTree(L"C:\\preload");
         TestFiles::DeleteTree(L"C:\\applied");
         SplitTestKit::Recorder recorder;
@@ -174,7 +196,7 @@ TEST_F(DiscSetOnSimPc, RealImageSplitOntoTheWindowsDrive)
         EXPECT_GE(SplitTestKit::PartNames(L"C:\\preload\\base.wim").size(), 3u) << pwszSource;
         ASSERT_EQ(S_OK, SplitTestKit::JoinPieces(L"C:\\preload\\base.wim"));
         ASSERT_EQ(0u, SplitTestKit::ApplySet(L"C:\\preload\\base.wim", L"C:\\applied")) << pwszSource;
-        EXPECT_EQ(L"", TestFiles::CompareTrees(L"D:\\imagesrc", L"C:\\applied")) << pwszSource;
+        EXPECT_EQ(L"", TestFiles::CompareTrees(OnRpdata(L"\\imagesrc"), L"C:\\applied")) << pwszSource;
     }
 }
 
@@ -182,7 +204,7 @@ TEST_F(DiscSetOnSimPc, FailedSplitsEndWithAFailureEvent)
 {
     struct Case {
         const char* name;
-        const wchar_t* target;
+        std::wstring target;
         const wchar_t* library;
         const wchar_t* blocker;
         HRESULT hr;
@@ -190,11 +212,11 @@ TEST_F(DiscSetOnSimPc, FailedSplitsEndWithAFailureEvent)
         {"split library missing", L"C:\\preload\\base.wim", L"C:\\nowhere\\Wimsplice.dll", nullptr, NV_E_LOAD_LIBRARY},
         {"imaging error while writing a part", L"C:\\preload\\base.wim", nullptr, L"C:\\preload\\base2.wim",
          RD_E_WIM_CALL},
-        {"onto its own drive", L"D:\\preload\\base.wim", nullptr, nullptr, NV_E_INVALID_ARG},
+        {"onto its own drive", OnRpdata(L"\\preload\\base.wim"), nullptr, nullptr, NV_E_INVALID_ARG},
     };
-    ASSERT_TRUE(SplitTestKit::MakeTree(L"D:\\failsrc", 2 * kMiB));
-    ASSERT_TRUE(PlanTestFiles::MakeFolder(L"D:\\failimage"));
-    ASSERT_EQ(0u, SplitTestKit::Capture(L"D:\\failsrc", L"D:\\failimage\\base.wim"));
+    ASSERT_TRUE(SplitTestKit::MakeTree(OnRpdata(L"\\failsrc"), 2 * kMiB));
+    ASSERT_TRUE(PlanTestFiles::MakeFolder(OnRpdata(L"\\failimage")));
+    ASSERT_EQ(0u, SplitTestKit::Capture(OnRpdata(L"\\failsrc"), OnRpdata(L"\\failimage\\base.wim")));
     for (const Case& c : kCases) {
         TestFiles::DeleteTree(L"C:\\preload");
         if (c.blocker) {
@@ -206,7 +228,7 @@ TEST_F(DiscSetOnSimPc, FailedSplitsEndWithAFailureEvent)
         if (c.library)
             helper.SetSpliceLibrary(c.library);
         ULONGLONG ullSplitSize = kMiB;
-        ASSERT_EQ(S_OK, helper.Start(L"D:\\failimage\\base.wim", c.target, &ullSplitSize));
+        ASSERT_EQ(S_OK, helper.Start(OnRpdata(L"\\failimage\\base.wim").c_str(), c.target.c_str(), &ullSplitSize));
         ASSERT_EQ(WAIT_OBJECT_0, helper.Wait(INFINITE));
         std::vector<SplitTestKit::Event> events = recorder.Events();
         ASSERT_FALSE(events.empty()) << c.name;
@@ -214,5 +236,5 @@ TEST_F(DiscSetOnSimPc, FailedSplitsEndWithAFailureEvent)
         EXPECT_EQ(c.hr, events.back().value) << c.name;
     }
     // The factory image on the recovery partition is untouched by the refused split.
-    EXPECT_EQ(kImageParts + 0u, SplitTestKit::PartNames(L"D:\\preload\\base.wim").size());
+    EXPECT_EQ(kImageParts + 0u, SplitTestKit::PartNames(OnRpdata(L"\\preload\\base.wim")).size());
 }

@@ -152,3 +152,19 @@ TEST_F(ResumeSnapshotTest, MediaNames)
         EXPECT_EQ(2, splitter.GetSetCount()) << c.name; // empty sets keep their numbers
     }
 }
+
+TEST_F(ResumeSnapshotTest, FailedSaveLeavesTheEarlierFileWhole)
+{
+    ResumeSnapshot snapshot(kFolder);
+    Splitter splitter;
+    ThreeSets(splitter);
+    ASSERT_EQ(S_OK, snapshot.Save(&splitter, 2, DTM_DVDMR));
+    std::string before = TestFiles::ReadBytes(kFile);
+    // The temporary file cannot be written: a folder holds its name.
+    ASSERT_TRUE(PlanTestFiles::MakeFolder(std::wstring(kFile) + L".tmp"));
+    EXPECT_TRUE(FAILED(snapshot.Save(&splitter, 3, DTM_DVDMR)));
+    EXPECT_EQ(before, TestFiles::ReadBytes(kFile));
+    Splitter loaded;
+    ASSERT_EQ(S_OK, snapshot.Load(&loaded));
+    EXPECT_EQ(2, snapshot.GetResumeSetNo());
+}

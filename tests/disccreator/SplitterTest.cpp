@@ -15,6 +15,7 @@
 #include "NvErrorCode.h"
 #include "PlanTestFiles.h"
 #include "RuleCollector.h"
+#include "SplitRule.h"
 #include "Splitter.h"
 #include "TestFiles.h"
 #include "Walker.h"
@@ -173,4 +174,28 @@ TEST_F(SplitterTest, ResumeSetsAreMadeOnDemand)
     EXPECT_EQ(8441036800ull, pSet->GetCapacity());
     EXPECT_EQ(S_OK, m_splitter.RecordBurnedSet(3));
     EXPECT_EQ(S_FALSE, m_splitter.RecordBurnedSet(3));
+}
+
+// A companion group too big for a disc stops the packing when any of its
+// entries is required, not only when the folder entry that found it is.
+TEST_F(SplitterTest, OversizeGroupWithARequiredEntry)
+{
+    m_ruleCollector.Add(new SplitRule(1, L"\\src\\", L"\\groups\\"));
+    ASSERT_TRUE(PlanTestFiles::MakeFile(L"O:\\src\\apps\\Office\\setup.bin", 100));
+    ASSERT_TRUE(PlanTestFiles::MakeFile(L"O:\\src\\more\\Office.cab", 60));
+    ASSERT_TRUE(PlanTestFiles::MakeFile(L"O:\\src\\groups\\Office.grp", 1));
+    ASSERT_TRUE(PlanTestFiles::MakeFile(L"O:\\src\\other.bin", 10));
+    for (BOOL bRequired : {FALSE, TRUE}) {
+        m_rules.Clear();
+        AddFolder(L"O:\\src\\apps\\", FALSE, FALSE);
+        m_rules.Add(new FileEntry(L"O:\\src\\more\\Office.cab", L"x", L"", 1, bRequired, FALSE, FALSE, FALSE, 0, FALSE, 0));
+        m_rules.Add(new FileEntry(L"O:\\src\\groups\\Office.grp", L"x", L"", 1, FALSE, FALSE, FALSE, FALSE, 0, FALSE, 0));
+        m_rules.Add(new FileEntry(L"O:\\src\\other.bin", L"x", L"", 1, FALSE, FALSE, FALSE, FALSE, 0, FALSE, 0));
+        if (bRequired) {
+            EXPECT_EQ(RD_E_GROUP_TOO_BIG, Run(100));
+        } else {
+            ASSERT_EQ(S_OK, Run(100));
+            EXPECT_EQ((Plan{{L"other.bin"}}), PlanTestFiles::Plan(m_splitter)); // the group reaches no disc
+        }
+    }
 }

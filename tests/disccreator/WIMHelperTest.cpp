@@ -11,6 +11,7 @@
 
 #include "DiscErrorCode.h"
 #include "NvErrorCode.h"
+#include "NvFileUtil.h"
 #include "PlanTestFiles.h"
 #include "SplitTestKit.h"
 #include "TestFiles.h"
@@ -34,6 +35,9 @@ protected:
         ASSERT_TRUE(MakeTree(kTree, 2 * kMiB + kMiB / 2));
         ASSERT_TRUE(PlanTestFiles::MakeFolder(L"O:\\preload"));
         ASSERT_EQ(0u, Capture(kTree, kSource));
+        TestFiles::DeleteTree(JUDGE_DIR);
+        ASSERT_TRUE(PlanTestFiles::MakeFolder(std::wstring(JUDGE_DIR) + L"\\sets"));
+        ASSERT_EQ(S_OK, NvCopyDir(kTree, (std::wstring(JUDGE_DIR) + L"\\tree").c_str(), TRUE));
     }
     void SetUp() override { TestFiles::ClearDrive(L'U'); }
 
@@ -70,7 +74,12 @@ protected:
 
 TEST_F(WIMHelperTest, ImageSmallerThanAPartStaysWhole)
 {
+    // The split library is found in the program folder, wherever the process stands.
+    wchar_t wszCurrent[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, wszCurrent);
+    ASSERT_TRUE(SetCurrentDirectoryW(L"O:\\"));
     std::vector<Event> events = Run(kSource, kTarget, 64 * kMiB);
+    SetCurrentDirectoryW(wszCurrent);
     ASSERT_EQ(3u, events.size());
     EXPECT_EQ(WIM_MSG_SPLIT, events[0].message);
     EXPECT_GT(events[0].progress, 0.0f);
@@ -89,7 +98,8 @@ TEST_F(WIMHelperTest, PartsGiveBackTheImage)
     struct Case {
         const char* name;
         bool alreadySplit;
-    } const kCases[] = {{"split here", false}, {"source already split", true}};
+        const wchar_t* judged; // folder of the set for the Linux side's judge
+    } const kCases[] = {{"split here", false, L"split-here"}, {"source already split", true, L"already-split"}};
     for (const Case& c : kCases) {
         SetUp();
         std::wstring source = kSource;
@@ -115,6 +125,7 @@ TEST_F(WIMHelperTest, PartsGiveBackTheImage)
         ASSERT_EQ(S_OK, JoinPieces(kTarget)) << c.name;
         ASSERT_EQ(0u, ApplySet(kTarget, L"U:\\applied")) << c.name;
         EXPECT_EQ(L"", TestFiles::CompareTrees(kTree, L"U:\\applied")) << c.name;
+        EXPECT_EQ(S_OK, NvCopyDir(L"U:\\preload", (std::wstring(JUDGE_DIR) + L"\\sets\\" + c.judged).c_str(), TRUE));
         if (c.alreadySplit)
             TestFiles::DeleteTree(L"O:\\presplit");
     }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -20,6 +21,13 @@ std::string Narrow(const std::wstring& w)
     return SimPcText::Narrow(w);
 }
 
+using UniqueHandle = std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)>;
+
+UniqueHandle Own(HANDLE h)
+{
+    return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h, CloseHandle);
+}
+
 // Runs the reader program on the drive's root and returns what it printed.
 std::string ReadBack(const std::wstring& root)
 {
@@ -28,31 +36,32 @@ std::string ReadBack(const std::wstring& root)
     std::wstring line = std::wstring(L"\"") + exe;
     line = line.substr(0, line.rfind(L'\\')) + L"\\DiscReadBack.exe\" " + root;
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    HANDLE read = nullptr, write = nullptr;
-    if (!CreatePipe(&read, &write, &sa, 0))
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0))
         return "(no pipe)";
-    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    UniqueHandle read = Own(readEnd);
+    UniqueHandle write = Own(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = write;
-    si.hStdError = write;
+    si.hStdOutput = writeEnd;
+    si.hStdError = writeEnd;
     PROCESS_INFORMATION pi = {};
     std::vector<wchar_t> cmd(line.begin(), line.end());
     cmd.push_back(0);
     BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(write);
+    write.reset();
+    if (!started)
+        return "(reader did not start)";
+    UniqueHandle process = Own(pi.hProcess);
+    UniqueHandle thread = Own(pi.hThread);
     std::string out;
     char buf[4096];
     DWORD got = 0;
-    while (started && ReadFile(read, buf, sizeof(buf), &got, nullptr) && got)
+    while (ReadFile(readEnd, buf, sizeof(buf), &got, nullptr) && got)
         out.append(buf, got);
-    CloseHandle(read);
-    if (!started)
-        return "(reader did not start)";
     WaitForSingleObject(pi.hProcess, INFINITE);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
     return out;
 }
 
@@ -613,15 +622,14 @@ TEST_F(Brennel, LargeSourcesStayCheap)
     std::wstring apart = shm + L"\\part.swm";
     CreateDirectoryW(shm.c_str(), nullptr);
     {
-        HANDLE file = CreateFileW(apart.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, file) << "no /dev/shm";
+        UniqueHandle file = Own(CreateFileW(apart.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(file) << "no /dev/shm";
         DWORD written = 0;
-        WriteFile(file, "part", 4, &written, nullptr);
+        WriteFile(file.get(), "part", 4, &written, nullptr);
         LARGE_INTEGER last;
         last.QuadPart = (LONGLONG)kPart - 1;
-        SetFilePointerEx(file, last, nullptr, FILE_BEGIN);
-        WriteFile(file, "!", 1, &written, nullptr);
-        CloseHandle(file);
+        SetFilePointerEx(file.get(), last, nullptr, FILE_BEGIN);
+        WriteFile(file.get(), "!", 1, &written, nullptr);
     }
     ASSERT_EQ(S_OK, Attach(m_pDVD));
     ASSERT_EQ(S_OK, m_pDVD->AddFile(L"preload\\base.wim", big.c_str(), nullptr, nullptr, nullptr));
@@ -642,11 +650,34 @@ TEST_F(Brennel, LargeSourcesStayCheap)
     EXPECT_EQ(SizeAndHash(copied, "part.swm"), SizeAndHash(listing, "preload\\base2.swm")) << listing;
     // Wine reports no allocation sizes, so the holes of the copy are not
     // checked here; the link of the first file is.
-    HANDLE linked = CreateFileW(L"E:\\preload\\base.wim", 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    UniqueHandle linked = Own(CreateFileW(L"E:\\preload\\base.wim", 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     BY_HANDLE_FILE_INFORMATION info = {};
-    EXPECT_TRUE(linked != INVALID_HANDLE_VALUE && GetFileInformationByHandle(linked, &info));
+    EXPECT_TRUE(linked && GetFileInformationByHandle(linked.get(), &info));
     EXPECT_EQ(2u, info.nNumberOfLinks);
-    CloseHandle(linked);
     DeleteFileW(apart.c_str());
     RemoveDirectoryW(shm.c_str());
+}
+
+// A program that lets go of a burner mid-burn (it ends, or its Init fails
+// later) must not leave a thread writing behind it.
+TEST_F(Brennel, ReleasingABurningBurnerCancelsIt)
+{
+    std::wstring id = InsertDisc(DTM_DVDR, kDvdSectors, true);
+    std::wstring file = SourceFile(L"part.swm", "data");
+    ChangeDrive([](SimOptical& o) { o.burnMs = 20000; });
+    IUnknown* pUnknown = nullptr;
+    ASSERT_EQ(S_OK, m_pEngine->CreateBurner(GUID_BurnerKindDVD, &pUnknown));
+    IBurnSession* pSession = nullptr;
+    ASSERT_EQ(S_OK, pUnknown->QueryInterface(IID_IBurnSession, (void**)&pSession));
+    pUnknown->Release();
+    ASSERT_EQ(S_OK, Attach(pSession));
+    ASSERT_EQ(S_OK, pSession->AddFile(L"part.swm", file.c_str(), nullptr, nullptr, nullptr));
+    ASSERT_EQ(S_OK, pSession->RunCommand(BRN_CMD_BURN, BRN_BURN_FLAG_CLOSE_DISC, nullptr));
+    EXPECT_EQ(BRN_E_BUSY, pSession->Detach());
+    Sleep(200);
+    ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(0u, pSession->Release());
+    EXPECT_LT(GetTickCount64() - start, 5000u);
+    EXPECT_EQ(L"cancelled", Drive().burn);
+    EXPECT_FALSE(Disc(id).blank);
 }

@@ -2,6 +2,8 @@
 
 #include "SimPcText.h"
 
+#include <memory>
+
 namespace {
 
 IBurnSession* NewBurner(IBurnEngine* pEngine, REFGUID kind)
@@ -173,16 +175,18 @@ HRESULT BrennelFixture::WaitAll(IBurnSession* pSession, std::vector<std::pair<in
 std::wstring BrennelFixture::SourceFile(const std::wstring& name, const std::string& text, ULONGLONG size)
 {
     std::wstring path = m_sources + L"\\" + name;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    EXPECT_NE(INVALID_HANDLE_VALUE, file);
+    HANDLE raw = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> file(raw == INVALID_HANDLE_VALUE ? nullptr : raw, CloseHandle);
+    EXPECT_TRUE(file);
+    if (!file)
+        return path;
     DWORD written = 0;
-    WriteFile(file, text.data(), (DWORD)text.size(), &written, nullptr);
+    WriteFile(raw, text.data(), (DWORD)text.size(), &written, nullptr);
     if (size > text.size()) {
         LARGE_INTEGER last;
         last.QuadPart = (LONGLONG)size - 1;
-        SetFilePointerEx(file, last, nullptr, FILE_BEGIN);
-        WriteFile(file, "!", 1, &written, nullptr);
+        SetFilePointerEx(raw, last, nullptr, FILE_BEGIN);
+        WriteFile(raw, "!", 1, &written, nullptr);
     }
-    CloseHandle(file);
     return path;
 }
