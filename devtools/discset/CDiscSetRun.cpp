@@ -38,12 +38,22 @@ private:
     int m_iLast = -kPercentStep;
 };
 
+// The vendor the simulated PC describes (its factory files would say it).
+DWORD PcVendor()
+{
+    CSimPc pc(L"DiscSetDriver");
+    SimPcState state;
+    if (pc.Open() && SUCCEEDED(pc.Read(state)) && state.Value(L"vendor") == L"cNB")
+        return ZQ_VENDOR_CNB;
+    return ZQ_VENDOR_DOZ;
+}
+
 wchar_t FindRPDATA()
 {
     CSBRMgr controller;
     controller.Init(); // the settings file is optional here
     controller.SetZQOSVer(ZQ_PLATFORM_WIN7);
-    controller.SetZQVendor(ZQ_VENDOR_DOZ);
+    controller.SetZQVendor(PcVendor());
     controller.InitDisk();
     return controller.GetRPDATADrvLet();
 }
