@@ -285,10 +285,11 @@ HRESULT CBurningHelper::SetFastestSpeed(IBurnSession* pBurner)
     return hr;
 }
 
-HRESULT CBurningHelper::SetBootImageAndVolumeId(IBurnSession* pBurner)
+// hrSoFar: the write-speed status, which the boot image's status replaces.
+HRESULT CBurningHelper::SetBootImageAndVolumeId(IBurnSession* pBurner, HRESULT hrSoFar)
 {
     CAutoTrace trace(L"CBurningHelper", L"Attach", this);
-    HRESULT hr = S_OK;
+    HRESULT hr = hrSoFar;
     if (m_pSet->GetNumber() == kBootSetNumber) {
         wchar_t wszBoot[MAX_PATH] = {};
         DWORD cch = GetModuleFileNameW(nullptr, wszBoot, MAX_PATH);
@@ -332,13 +333,17 @@ HRESULT CBurningHelper::Attach()
         m_pActiveBurn = pBurner;
     }
     Fire(BEC_WRITE, 0.0f);
-    pBurner->SetDrive(drive.Get());
-    pBurner->Prepare();
-    pBurner->SetMode(kSessionMode);
-    hr = SetFastestSpeed(pBurner);
-    HRESULT hrIds = SetBootImageAndVolumeId(pBurner);
-    if (FAILED(hrIds) || FAILED(hr)) {
-        hr = FAILED(hrIds) ? hrIds : hr;
+    // A burner that could not be prepared is let go at once, never left attached.
+    hr = pBurner->SetDrive(drive.Get());
+    if (SUCCEEDED(hr))
+        hr = pBurner->Prepare();
+    if (SUCCEEDED(hr)) {
+        pBurner->SetMode(kSessionMode);
+        hr = SetBootImageAndVolumeId(pBurner, SetFastestSpeed(pBurner));
+    } else {
+        trace.Print(L"Prepare the burner failed, hr = %x", hr);
+    }
+    if (FAILED(hr)) {
         pBurner->Close();
         pBurner->Detach();
         std::lock_guard<std::mutex> lock(m_activeLock);

@@ -75,7 +75,7 @@ private:
 
     HRESULT Attach();
     HRESULT SetFastestSpeed(IBurnSession* pBurner);
-    HRESULT SetBootImageAndVolumeId(IBurnSession* pBurner);
+    HRESULT SetBootImageAndVolumeId(IBurnSession* pBurner, HRESULT hrSoFar);
     HRESULT Preprocess();
     HRESULT AddFolderChain(IEntry* pEntry);
     HRESULT AddFileEntry(IEntry* pEntry);
