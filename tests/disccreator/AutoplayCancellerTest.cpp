@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "CQueryCancelAutoplay.h"
+#include "DiscTestPc.h"
 
 namespace {
 
 // {DDEFE873-6997-4E68-BE26-39B633ADBE12}
+const DWORD kProbeTimeoutMs = 60000;
 const IID kIidQueryCancelAutoPlay = {0xDDEFE873, 0x6997, 0x4E68, {0xBE, 0x26, 0x39, 0xB6, 0x33, 0xAD, 0xBE, 0x12}};
 
 HRESULT LookUp(IUnknown** ppObject)
@@ -39,18 +41,7 @@ DWORD ProbeFromAnotherProcess()
     GetModuleFileNameW(nullptr, wszExe, MAX_PATH);
     std::wstring line = wszExe;
     line = L"\"" + line.substr(0, line.rfind(L'\\')) + L"\\AutoplayProbe.exe\"";
-    std::vector<wchar_t> command(line.begin(), line.end());
-    command.push_back(L'\0');
-    STARTUPINFOW si = {sizeof si};
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return static_cast<DWORD>(-1);
-    DWORD dwCode = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(pi.hProcess, &dwCode);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return dwCode;
+    return DiscTestPc::Run(line, nullptr, nullptr, kProbeTimeoutMs);
 }
 
 TEST(AutoplayCanceller, RegisteredAnswersCancelThenRevoked)

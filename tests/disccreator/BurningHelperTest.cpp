@@ -13,6 +13,7 @@
 #include "CBurningHelper.h"
 #include "CSimPc.h"
 #include "DiscErrorCode.h"
+#include "DiscTestPc.h"
 #include "FileEntry.h"
 #include "ISet.h"
 #include "PlanTestFiles.h"
@@ -70,28 +71,13 @@ protected:
         EXPECT_TRUE(pc.Open());
         std::wstring id;
         EXPECT_EQ(S_OK, pc.Update([&](SimPcState& s) {
-            SimDisc disc;
-            disc.id = id = s.NewId(L"helperdisc");
-            disc.media = dwMedia;
-            disc.blank = bBlank;
-            disc.capacity = dwSectors;
-            disc.freeSectors = bBlank ? dwSectors : dwSectors / 2;
-            disc.label = bBlank ? L"" : L"WRITTEN";
-            s.discs.push_back(disc);
-            CreateDirectoryW(pc.DiscFolder(id).c_str(), nullptr);
+            id = DiscTestPc::NewDisc(pc, s, dwMedia, dwSectors, bBlank);
             return pc.InsertDisc(s, *s.FindOptical(L'E'), id);
         }));
         return id;
     }
 
-    SimPcState State()
-    {
-        CSimPc pc(L"test");
-        SimPcState state;
-        EXPECT_TRUE(pc.Open());
-        EXPECT_EQ(S_OK, pc.Read(state));
-        return state;
-    }
+    SimPcState State() { return DiscTestPc::Read(); }
 
     // A set of one file, numbered n of total.
     std::unique_ptr<ISet> OneFileSet(int iNumber, int iTotal, const std::wstring& from, const wchar_t* pwszTo,

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CSimPc.h"
+#include "DiscTestPc.h"
 #include "NvSysUtil.h"
 #include "PlanTestFiles.h"
 #include "TestFiles.h"
@@ -43,24 +44,8 @@ DWORD DiscSetDriverFixture::RunDriver(const std::wstring& arguments, std::string
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hOut == INVALID_HANDLE_VALUE)
         return static_cast<DWORD>(-1);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = hOut;
-    si.hStdError = hOut;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION pi = {};
-    std::vector<wchar_t> command(line.begin(), line.end());
-    command.push_back(L'\0');
-    BOOL bStarted = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, kProgramFolder, &si, &pi);
+    DWORD dwCode = DiscTestPc::Run(line, kProgramFolder, hOut, kDriverTimeoutMs);
     CloseHandle(hOut);
-    DWORD dwCode = static_cast<DWORD>(-1);
-    if (bStarted) {
-        if (WaitForSingleObject(pi.hProcess, kDriverTimeoutMs) == WAIT_OBJECT_0)
-            GetExitCodeProcess(pi.hProcess, &dwCode);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
     if (pOut)
         *pOut = TestFiles::ReadBytes(outPath);
     return dwCode;
@@ -75,27 +60,15 @@ void DiscSetDriverFixture::QueueBlankDiscs(int iCount)
         if (!pDrive)
             return E_FAIL;
         pDrive->burnMs = 300;
-        for (int i = 0; i < iCount; ++i) {
-            SimDisc disc;
-            disc.id = s.NewId(L"blank");
-            disc.media = 128;
-            disc.blank = true;
-            disc.capacity = disc.freeSectors = kBlankDvdSectors;
-            s.discs.push_back(disc);
-            CreateDirectoryW(pc.DiscFolder(disc.id).c_str(), nullptr);
-            pDrive->queue.push_back(disc.id);
-        }
+        for (int i = 0; i < iCount; ++i)
+            pDrive->queue.push_back(DiscTestPc::NewDisc(pc, s, 128, kBlankDvdSectors, true));
         return S_OK;
     }));
 }
 
 SimPcState DiscSetDriverFixture::State()
 {
-    CSimPc pc(L"test");
-    SimPcState state;
-    EXPECT_TRUE(pc.Open());
-    EXPECT_EQ(S_OK, pc.Read(state));
-    return state;
+    return DiscTestPc::Read();
 }
 
 std::vector<SimDisc> DiscSetDriverFixture::BurnedDiscs()

@@ -13,6 +13,7 @@
 #include "DiscSetDriverFixture.h"
 
 #include "CSimPc.h"
+#include "DiscTestPc.h"
 #include "TestFiles.h"
 
 namespace {
@@ -20,6 +21,7 @@ namespace {
 const wchar_t kRecoveryDriver[] = L"RecoveryDriver.exe";
 const wchar_t kRecoveryArguments[] = L"--operation factory-reset-user-set";
 const wchar_t kImageTree[] = L"D:\\factory-tree";
+const DWORD kRecoveryTimeoutMs = 10 * 60 * 1000;
 const wchar_t kWindowsPartition[] = L"C:\\";
 
 class DiscSetRecovery : public DiscSetDriverFixture {
@@ -33,18 +35,7 @@ protected:
         bin = wszExe;
         bin = bin.substr(0, bin.rfind(L"\\win32\\")) + L"\\win64\\bin\\";
         std::wstring line = L"\"" + bin + kRecoveryDriver + L"\" " + kRecoveryArguments;
-        std::vector<wchar_t> command(line.begin(), line.end());
-        command.push_back(L'\0');
-        STARTUPINFOW si = {sizeof si};
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            return static_cast<DWORD>(-1);
-        DWORD dwCode = static_cast<DWORD>(-1);
-        if (WaitForSingleObject(pi.hProcess, 10 * 60 * 1000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(pi.hProcess, &dwCode);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        return dwCode;
+        return DiscTestPc::Run(line, nullptr, nullptr, kRecoveryTimeoutMs);
     }
 };
 
