@@ -9,6 +9,7 @@
 
 #include "Brennel.h"
 #include "CAutoTrace.h"
+#include "ComRef.h"
 #include "DiscErrorCode.h"
 #include "IEntry.h"
 #include "ISet.h"
@@ -42,19 +43,7 @@ void ReleaseInto(T*& p)
     }
 }
 
-// Releases a drive object at the end of a scope.
-class DriveRef {
-public:
-    DriveRef() = default;
-    ~DriveRef() { ReleaseInto(m_p); }
-    DriveRef(const DriveRef&) = delete;
-    DriveRef& operator=(const DriveRef&) = delete;
-    IBurnDrive* Get() const { return m_p; }
-    IBurnDrive** Out() { return &m_p; }
-
-private:
-    IBurnDrive* m_p = nullptr;
-};
+using DriveRef = ComRef<IBurnDrive>;
 
 // The message box a user sees when a disc is refused.
 class CMessageBoxNotice : public IMediaRefusalNotice {
