@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "CAutoFindHandle.h"
 #include "CAutoTrace.h"
 #include "CBurningHelper.h"
 #include "CRecoveryDriveInfo.h"
@@ -431,8 +432,8 @@ void CRecoveryDiscCreator::RemoveSplitParts()
         return;
     std::wstring folder = split.substr(0, split.rfind(L'\\') + 1);
     WIN32_FIND_DATAW data;
-    HANDLE hFind = FindFirstFileW((folder + L"*").c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE)
+    CAutoFindHandle find(FindFirstFileW((folder + L"*").c_str(), &data));
+    if (!find.IsValid())
         return;
     do {
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsSplitPartName(data.cFileName)) {
@@ -440,8 +441,8 @@ void CRecoveryDiscCreator::RemoveSplitParts()
             SetFileAttributesW(part.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileW(part.c_str());
         }
-    } while (FindNextFileW(hFind, &data));
-    FindClose(hFind);
+    } while (FindNextFileW(find.Get(), &data));
+    find.Close();
     if (!m_bSplitFolderExisted)
         RemoveDirectoryW(folder.c_str());
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "CAutoHandle.h"
 #include "CSimPc.h"
 #include "DiscTestPc.h"
 #include "NvSysUtil.h"
@@ -40,12 +41,12 @@ DWORD DiscSetDriverFixture::RunDriver(const std::wstring& arguments, std::string
     std::wstring line = L"\"" + std::wstring(kProgramFolder) + L"DiscSetDriver.exe\" " + arguments;
     std::wstring outPath = std::wstring(kProgramFolder) + L"driver-output.txt";
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE hOut = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hOut == INVALID_HANDLE_VALUE)
+    CAutoHandle out(CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.IsValid())
         return static_cast<DWORD>(-1);
-    DWORD dwCode = DiscTestPc::Run(line, kProgramFolder, hOut, kDriverTimeoutMs);
-    CloseHandle(hOut);
+    DWORD dwCode = DiscTestPc::Run(line, kProgramFolder, out.Get(), kDriverTimeoutMs);
+    out.Close();
     if (pOut)
         *pOut = TestFiles::ReadBytes(outPath);
     return dwCode;

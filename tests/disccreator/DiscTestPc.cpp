@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "CAutoHandle.h"
 #include "CSimPc.h"
 
 namespace DiscTestPc {
@@ -45,11 +46,11 @@ DWORD Run(const std::wstring& line, const wchar_t* pwszFolder, HANDLE hOutput, D
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, hOutput != nullptr, 0, nullptr, pwszFolder, &si,
                         &pi))
         return static_cast<DWORD>(-1);
+    CAutoHandle process(pi.hProcess);
+    CAutoHandle thread(pi.hThread);
     DWORD dwCode = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(pi.hProcess, &dwCode);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    if (WaitForSingleObject(process.Get(), dwTimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.Get(), &dwCode);
     return dwCode;
 }
 
