@@ -72,6 +72,18 @@ TEST_F(DiscSetFailures, PartsFolderKeepsWhatTheRunDidNotWrite)
     TestFiles::DeleteTree(kSplitFolder);
 }
 
+// Nothing was burned: no snapshot either, the next run starts afresh.
+TEST_F(DiscSetFailures, FailureOnTheFirstDiscLeavesNoSnapshot)
+{
+    QueueBlankDiscs(3);
+    std::string out;
+    EXPECT_EQ(1u, RunDriver(L"--fault 1:fail-at:30", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("state 6 disc 1")) << out;
+    EXPECT_TRUE(BurnedDiscs().empty());
+    EXPECT_FALSE(TestFiles::Exists(Snapshot()));
+    ExpectNoMarkers();
+}
+
 TEST_F(DiscSetFailures, DriveUnpluggedDuringDiscTwo)
 {
     QueueBlankDiscs(3);
