@@ -586,7 +586,9 @@ TEST_F(Brennel, HostileNamesAreRefused)
     InsertDisc(DTM_DVDR, kDvdSectors, true);
     std::wstring file = SourceFile(L"part.swm", "data");
     ASSERT_EQ(S_OK, Attach(m_pDVD));
-    const wchar_t* paths[] = {L"..\\escape.swm", L"a\\..\\..\\b", L"a\\\\b", L"C:\\x", L"a/b", L"", L"\\", L"a\\.\\b"};
+    const wchar_t* paths[] = {L"..\\escape.swm", L"a\\..\\..\\b", L"a\\\\b",  L"C:\\x",     L"a/b",
+                              L"",               L"\\",             L"a\\.\\b", L"preload.", L"name ",
+                              L"preload\\con",  L"NUL.txt",         L"com1",     L"Lpt9.log"};
     for (const wchar_t* path : paths) {
         SCOPED_TRACE(Narrow(path));
         EXPECT_EQ(E_INVALIDARG, m_pDVD->AddFile(path, file.c_str(), nullptr, nullptr, nullptr));
@@ -603,6 +605,10 @@ TEST_F(Brennel, HostileNamesAreRefused)
     EXPECT_EQ(E_INVALIDARG, m_pDVD->SetMode(7));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), m_pDVD->SetBootImage((m_sources + L"\\none.com").c_str()));
     EXPECT_EQ(BRN_E_UNKNOWN_COMMAND, m_pDVD->RunCommand(9, 0, nullptr));
+    for (const wchar_t* fine : {L"console.txt", L"com10.log", L"LPT", L"a b\\c.d"}) {
+        SCOPED_TRACE(Narrow(fine));
+        EXPECT_EQ(S_OK, m_pDVD->AddFile(fine, file.c_str(), nullptr, nullptr, nullptr));
+    }
     // A file where a folder is wanted.
     ASSERT_EQ(S_OK, m_pDVD->AddFile(L"x", file.c_str(), nullptr, nullptr, nullptr));
     EXPECT_EQ(BRN_E_FILE_EXISTS, m_pDVD->AddFile(L"x\\y", file.c_str(), nullptr, nullptr, nullptr));
