@@ -247,7 +247,11 @@ STDMETHODIMP CBurnSession::RunCommand(int nCommand, DWORD dwFlags, void*)
 HRESULT CBurnSession::StartBurn(Lock& lock)
 {
     JoinWorker(lock);
-    HRESULT hr = m_tree.Refresh();
+    // The lock was let go while the old worker ended: another thread may
+    // have started a command since.
+    HRESULT hr = CheckIdle();
+    if (SUCCEEDED(hr))
+        hr = m_tree.Refresh();
     if (FAILED(hr))
         return hr;
     CBurnRun::Plan plan;

@@ -39,9 +39,26 @@ std::wstring Upper(const std::wstring& s)
     return out;
 }
 
+// CON, NUL, COM1 and their kin open devices instead of files, with any extension.
+bool IsDeviceName(const std::wstring& name)
+{
+    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"COM", L"LPT"};
+    std::wstring base = Upper(name.substr(0, name.find(L'.')));
+    for (const wchar_t* device : kDevices) {
+        std::wstring d = device;
+        bool numbered = d == L"COM" || d == L"LPT";
+        if (numbered ? base.size() == 4 && !base.compare(0, 3, d) && base[3] >= L'1' && base[3] <= L'9' : base == d)
+            return true;
+    }
+    return false;
+}
+
 bool IsValidName(const std::wstring& name)
 {
     if (name.empty() || name.size() > kMaxNameChars || name == L"." || name == L"..")
+        return false;
+    // Windows drops trailing dots and blanks, so such a name is another name.
+    if (name.back() == L'.' || name.back() == L' ' || IsDeviceName(name))
         return false;
     for (wchar_t c : name)
         if (c < 0x20 || wcschr(L"<>:\"/|?*", c))

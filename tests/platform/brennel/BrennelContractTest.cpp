@@ -28,13 +28,18 @@ UniqueHandle Own(HANDLE h)
     return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h, CloseHandle);
 }
 
-// Runs the reader program on the drive's root and returns what it printed.
-std::string ReadBack(const std::wstring& root)
+// The folder of this test program, with a trailing backslash.
+std::wstring ProgramFolder()
 {
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring line = std::wstring(L"\"") + exe;
-    line = line.substr(0, line.rfind(L'\\')) + L"\\DiscReadBack.exe\" " + root;
+    std::wstring path = exe;
+    return path.substr(0, path.rfind(L'\\') + 1);
+}
+
+// Runs a command line and returns what it printed; its exit code in *code.
+std::string Capture(const std::wstring& line, DWORD* code = nullptr)
+{
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &sa, 0))
@@ -53,7 +58,7 @@ std::string ReadBack(const std::wstring& root)
     BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     write.reset();
     if (!started)
-        return "(reader did not start)";
+        return "(did not start)";
     UniqueHandle process = Own(pi.hProcess);
     UniqueHandle thread = Own(pi.hThread);
     std::string out;
@@ -62,7 +67,15 @@ std::string ReadBack(const std::wstring& root)
     while (ReadFile(readEnd, buf, sizeof(buf), &got, nullptr) && got)
         out.append(buf, got);
     WaitForSingleObject(pi.hProcess, INFINITE);
+    if (code)
+        GetExitCodeProcess(pi.hProcess, code);
     return out;
+}
+
+// Runs the reader program on a drive's root (or a folder) and returns what it printed.
+std::string ReadBack(const std::wstring& root)
+{
+    return Capture(L"\"" + ProgramFolder() + L"DiscReadBack.exe\" " + root);
 }
 
 std::string LineOf(const std::string& text, const std::string& start)
@@ -586,7 +599,9 @@ TEST_F(Brennel, HostileNamesAreRefused)
     InsertDisc(DTM_DVDR, kDvdSectors, true);
     std::wstring file = SourceFile(L"part.swm", "data");
     ASSERT_EQ(S_OK, Attach(m_pDVD));
-    const wchar_t* paths[] = {L"..\\escape.swm", L"a\\..\\..\\b", L"a\\\\b", L"C:\\x", L"a/b", L"", L"\\", L"a\\.\\b"};
+    const wchar_t* paths[] = {L"..\\escape.swm", L"a\\..\\..\\b", L"a\\\\b",  L"C:\\x",     L"a/b",
+                              L"",               L"\\",             L"a\\.\\b", L"preload.", L"name ",
+                              L"preload\\con",  L"NUL.txt",         L"com1",     L"Lpt9.log"};
     for (const wchar_t* path : paths) {
         SCOPED_TRACE(Narrow(path));
         EXPECT_EQ(E_INVALIDARG, m_pDVD->AddFile(path, file.c_str(), nullptr, nullptr, nullptr));
@@ -603,6 +618,10 @@ TEST_F(Brennel, HostileNamesAreRefused)
     EXPECT_EQ(E_INVALIDARG, m_pDVD->SetMode(7));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), m_pDVD->SetBootImage((m_sources + L"\\none.com").c_str()));
     EXPECT_EQ(BRN_E_UNKNOWN_COMMAND, m_pDVD->RunCommand(9, 0, nullptr));
+    for (const wchar_t* fine : {L"console.txt", L"com10.log", L"LPT", L"a b\\c.d"}) {
+        SCOPED_TRACE(Narrow(fine));
+        EXPECT_EQ(S_OK, m_pDVD->AddFile(fine, file.c_str(), nullptr, nullptr, nullptr));
+    }
     // A file where a folder is wanted.
     ASSERT_EQ(S_OK, m_pDVD->AddFile(L"x", file.c_str(), nullptr, nullptr, nullptr));
     EXPECT_EQ(BRN_E_FILE_EXISTS, m_pDVD->AddFile(L"x\\y", file.c_str(), nullptr, nullptr, nullptr));
@@ -680,4 +699,35 @@ TEST_F(Brennel, ReleasingABurningBurnerCancelsIt)
     EXPECT_LT(GetTickCount64() - start, 5000u);
     EXPECT_EQ(L"cancelled", Drive().burn);
     EXPECT_FALSE(Disc(id).blank);
+}
+
+// A disc burned by this bitness's engine, seen by the other bitness: its
+// probe binds its own Brennel.dll and IBurnMgmt over the same description.
+TEST_F(Brennel, OtherBitnessSeesTheBurnedDisc)
+{
+    const std::wstring own = sizeof(void*) == 8 ? L"\\win64\\" : L"\\win32\\";
+    const std::wstring other = sizeof(void*) == 8 ? L"\\win32\\" : L"\\win64\\";
+    std::wstring folder = ProgramFolder();
+    size_t at = folder.rfind(own);
+    ASSERT_NE(std::wstring::npos, at) << "the build tree is named by its bitness";
+    std::wstring probe = folder.replace(at, own.size(), other) + L"SimPcProbe.exe";
+    if (GetFileAttributesW(probe.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "the other tree is not built";
+
+    InsertDisc(DTM_DVDPLUSR, 2295104, true);
+    std::wstring file = SourceFile(L"notes.txt", "backup");
+    ASSERT_EQ(S_OK, Attach(m_pDVD));
+    ASSERT_EQ(S_OK, m_pDVD->SetMode(2));
+    ASSERT_EQ(S_OK, m_pDVD->SetVolumeId("File Backup 2"));
+    ASSERT_EQ(S_OK, m_pDVD->AddFile(L"Backup\\notes.txt", file.c_str(), nullptr, nullptr, nullptr));
+    ASSERT_EQ(S_OK, m_pDVD->RunCommand(BRN_CMD_BURN, 0, nullptr));
+    ASSERT_EQ(S_OK, WaitAll(m_pDVD));
+    ASSERT_EQ(S_OK, m_pDVD->GetResult());
+    Detach(m_pDVD);
+
+    DWORD code = 99;
+    std::string report = Capture(L"\"" + probe + L"\"", &code);
+    EXPECT_EQ(0u, code) << report;
+    EXPECT_TRUE(Contains(report, "disc type 256, recorded")) << report;
+    EXPECT_TRUE(Contains(report, "label \"File Backup 2\"")) << report;
 }
