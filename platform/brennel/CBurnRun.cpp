@@ -3,6 +3,7 @@
 #include "Brennel.h"
 #include "CBurnerPc.h"
 #include "SimPcText.h"
+#include "WineVolume.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -162,6 +163,9 @@ HRESULT CBurnRun::Record()
         drive.burn = L"done";
         return pc.WriteLabel(pc.DriveFolder(drive.letter), label);
     });
+    // Without this Wine would go on showing the blank disc's empty label.
+    if (SUCCEEDED(hr))
+        RefreshWineVolume((wchar_t)m_plan.letter);
     CBurnerPc::Journal(Format(L"burn %hc: disc %ls recorded as \"%ls\", %llu sectors%ls -> 0x%08lX", m_plan.letter,
                               m_plan.discId.c_str(), label.c_str(), m_plan.sectors,
                               m_plan.bootImage.empty() ? L"" : L", bootable", (unsigned long)hr));
@@ -184,6 +188,7 @@ void CBurnRun::Spoil(HRESULT why)
         HRESULT hr = pc.EmptyFolder(folder);
         return FAILED(hr) ? hr : pc.WriteLabel(folder, L"");
     });
+    RefreshWineVolume((wchar_t)m_plan.letter);
     CBurnerPc::Journal(Format(L"burn %hc: ended with 0x%08lX%ls", m_plan.letter, (unsigned long)why,
                               m_bWrote ? L", the disc is spoilt" : L", the disc stays blank"));
 }
