@@ -532,6 +532,13 @@ TEST_F(Brennel, FaultsDuringTheBurn)
         EXPECT_TRUE(drive.fault.empty()) << "a fault strikes once";
         EXPECT_EQ(c.blankAfter, Disc(id).blank);
         EXPECT_EQ(0u, drive.burn.find(L"failed"));
+        if (c.present) {
+            // Nothing readable is left: no files, no label.
+            std::string listing = ReadBack(L"E:\\");
+            ASSERT_TRUE(Contains(listing, "volume-label ")) << "the reader ran: " << listing;
+            EXPECT_EQ("", LineOf(listing, "volume-label ")) << listing;
+            EXPECT_FALSE(Contains(listing, "F ")) << listing;
+        }
         Owned<IBurnDrive> again;
         EXPECT_EQ(c.present ? S_OK : BRN_E_DRIVE_GONE, m_pEngine->GetDrive(kLetter, again.Out()));
     }
