@@ -231,6 +231,50 @@ TEST(Subclassing, NegativeCreationSizeBecomesZero) {
     EXPECT_EQ(CRect(492, 526, 492, 526), rc);
 }
 
+// A procedure set over ours after subclassing, as a skin or hook manager does.
+WNDPROC g_laterSuper = nullptr;
+LRESULT CALLBACK LaterSubclassProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    return CallWindowProcW(g_laterSuper, h, m, w, l);
+}
+
+TEST(Subclassing, UnsubclassKeepsALaterSubclassInPlace) {
+    struct Case {
+        const char* name;
+        bool laterSubclass;
+    };
+    for (const Case& c : {Case{"ours is current", false}, Case{"a later one is current", true}}) {
+        HWND plain = CreateWindowExW(0, L"BUTTON", L"p", WS_POPUP, 0, 0, 70, 20, nullptr, nullptr, nullptr, nullptr);
+        WNDPROC system = (WNDPROC)GetWindowLongPtrW(plain, GWLP_WNDPROC);
+        CWnd sub;
+        ASSERT_TRUE(sub.SubclassWindow(plain)) << c.name;
+        if (c.laterSubclass)
+            g_laterSuper = (WNDPROC)SetWindowLongPtrW(plain, GWLP_WNDPROC, (LONG_PTR)LaterSubclassProc);
+        EXPECT_EQ(plain, sub.UnsubclassWindow()) << c.name;
+        WNDPROC now = (WNDPROC)GetWindowLongPtrW(plain, GWLP_WNDPROC);
+        EXPECT_EQ(c.laterSubclass ? LaterSubclassProc : system, now) << c.name;
+        DestroyWindow(plain);
+    }
+}
+
+// Destroys itself while it is being shown, before its creation call returns.
+class CSelfDestroying : public CWnd {
+public:
+    afx_msg LRESULT OnShow(WPARAM, LPARAM) {
+        ::DestroyWindow(m_hWnd);
+        return 0;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CSelfDestroying, CWnd)
+    ON_MESSAGE(WM_SHOWWINDOW, OnShow)
+END_MESSAGE_MAP()
+
+TEST(Subclassing, CreateExFailsWhenTheWindowWentDuringCreation) {
+    CSelfDestroying wnd;
+    EXPECT_FALSE(wnd.CreateEx(0, AfxRegisterWndClass(0), L"gone", WS_POPUP | WS_VISIBLE, CRect(0, 0, 10, 10), nullptr, 0));
+    EXPECT_EQ(nullptr, wnd.m_hWnd);
+}
+
 struct ThreadLookup {
     HWND hWnd;
     CWnd* found;
