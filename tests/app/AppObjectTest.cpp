@@ -32,11 +32,16 @@ std::wstring BinFolder()
     return folder.substr(0, folder.rfind(L'\\') + 1);
 }
 
-bool IsPEProfile()
+std::string Profile()
 {
     const char* p = getenv("SUITE_SIMPC");
-    return p && std::string(p) == "desktop-w7-pe";
+    return p ? p : "";
 }
+
+// Windows PE booted from the recovery partition (language.ini on a fixed
+// disk) or from a disc (language.ini on the disc).
+bool IsPEProfile() { return Profile() != "desktop-w7"; }
+bool IsDiscBoot() { return Profile() == "pe-user-discs"; }
 
 void SetString(HKEY root, const wchar_t* name, const wchar_t* value)
 {
@@ -96,7 +101,8 @@ struct LangCase {
     const wchar_t* language;    // HKLM "Language"; null: absent
     const DWORD* enableMUI;     // null: absent
     const wchar_t* lingwell;    // lingwell.ini text; null: no file
-    const wchar_t* languageIni; // Windows PE: D:\language.ini value; null: no file
+    const wchar_t* languageIni; // Windows PE: language.ini value; null: no file
+    const wchar_t* iniDrive;    // where it lies; null: the boot medium's kind
     const wchar_t* folder;      // folder of the library loaded
     const wchar_t* rcLang;
     BOOL rtl;
@@ -109,11 +115,12 @@ void RunCase(const LangCase& c)
     SetString(HKEY_LOCAL_MACHINE, L"Language", c.language);
     SetDword(HKEY_LOCAL_MACHINE, L"EnableMUI", c.enableMUI);
     WriteLingwell(c.lingwell);
+    for (const wchar_t* drive : {L"D:", L"E:"})
+        DeleteFileW((std::wstring(drive) + L"\\language.ini").c_str());
     if (c.languageIni) {
-        std::wofstream ini(L"D:\\language.ini");
+        std::wstring drive = c.iniDrive ? c.iniDrive : (IsDiscBoot() ? L"E:" : L"D:");
+        std::wofstream ini((drive + L"\\language.ini").c_str());
         ini << L"[lang]\r\nlanguage=" << c.languageIni << L"\r\n";
-    } else {
-        DeleteFileW(L"D:\\language.ini");
     }
     CRevantApp app;
     app.m_strAppDir = BinFolder().c_str();
@@ -130,18 +137,18 @@ TEST(Language, LibraryChosenInstalledWindows)
         GTEST_SKIP() << "installed Windows rows";
     std::wstring xid = L"[lingwell]\r\nobject=1\r\ncode=DEU\r\nrcpath=" + BinFolder() + L"Language\\XID\\RVRC.dll\r\n";
     const LangCase cases[] = {
-        {"nothing set", nullptr, nullptr, nullptr, nullptr, L"ENU", L"ENU", FALSE},
-        {"registry names the folder", L"XID", nullptr, nullptr, nullptr, L"XID", L"ENU", FALSE},
-        {"right-to-left folder", L"HEB", nullptr, nullptr, nullptr, L"HEB", L"ENU", TRUE},
-        {"crafted registry value refused", L"..\\Language\\XID", nullptr, nullptr, nullptr, L"ENU", L"ENU", FALSE},
-        {"folder without a library", L"DEU", nullptr, nullptr, nullptr, L"ENU", L"ENU", FALSE},
-        {"component's path wins", L"HEB", nullptr, xid.c_str(), nullptr, L"XID", L"ENU", FALSE},
-        {"component switched off", L"HEB", &kZero, xid.c_str(), nullptr, L"HEB", L"ENU", TRUE},
+        {"nothing set", nullptr, nullptr, nullptr, nullptr, nullptr, L"ENU", L"ENU", FALSE},
+        {"registry names the folder", L"XID", nullptr, nullptr, nullptr, nullptr, L"XID", L"ENU", FALSE},
+        {"right-to-left folder", L"HEB", nullptr, nullptr, nullptr, nullptr, L"HEB", L"ENU", TRUE},
+        {"crafted registry value refused", L"..\\Language\\XID", nullptr, nullptr, nullptr, nullptr, L"ENU", L"ENU", FALSE},
+        {"folder without a library", L"DEU", nullptr, nullptr, nullptr, nullptr, L"ENU", L"ENU", FALSE},
+        {"component's path wins", L"HEB", nullptr, xid.c_str(), nullptr, nullptr, L"XID", L"ENU", FALSE},
+        {"component switched off", L"HEB", &kZero, xid.c_str(), nullptr, nullptr, L"HEB", L"ENU", TRUE},
         {"component's relative path", L"HEB", nullptr, L"[lingwell]\r\nobject=1\r\nrcpath=Language\\XID\\RVRC.dll\r\n",
-         nullptr, L"XID", L"ENU", FALSE},
-        {"component has no path", L"XID", nullptr, L"[lingwell]\r\nobject=1\r\ncode=ENU\r\n", nullptr, L"XID", L"ENU",
+         nullptr, nullptr, L"XID", L"ENU", FALSE},
+        {"component has no path", L"XID", nullptr, L"[lingwell]\r\nobject=1\r\ncode=ENU\r\n", nullptr, nullptr, L"XID", L"ENU",
          FALSE},
-        {"component gives no object", L"XID", nullptr, L"[lingwell]\r\nobject=0\r\n", nullptr, L"XID", L"ENU", FALSE},
+        {"component gives no object", L"XID", nullptr, L"[lingwell]\r\nobject=0\r\n", nullptr, nullptr, L"XID", L"ENU", FALSE},
     };
     for (const LangCase& c : cases)
         RunCase(c);
@@ -153,15 +160,19 @@ TEST(Language, LibraryChosenUnderWindowsPE)
     if (!IsPEProfile())
         GTEST_SKIP() << "Windows PE rows";
     const LangCase cases[] = {
-        {"language.ini on a fixed disk", nullptr, nullptr, nullptr, L"XID", L"XID", L"XID", FALSE},
-        {"right-to-left", nullptr, nullptr, nullptr, L"heb", L"heb", L"heb", TRUE},
-        {"crafted value refused", nullptr, nullptr, nullptr, L"..\\..\\Y:\\x", L"ENU", L"ENU", FALSE},
-        {"language without a library", nullptr, nullptr, nullptr, L"DEU", L"ENU", L"ENU", FALSE},
-        {"registry ignored", L"HEB", nullptr, nullptr, L"XID", L"XID", L"XID", FALSE},
+        {"language.ini on the boot medium's kind", nullptr, nullptr, nullptr, L"XID", nullptr, L"XID", L"XID", FALSE},
+        {"right-to-left", nullptr, nullptr, nullptr, L"heb", nullptr, L"heb", L"heb", TRUE},
+        {"crafted value refused", nullptr, nullptr, nullptr, L"..\\..\\Y:\\x", nullptr, L"ENU", L"ENU", FALSE},
+        {"language without a library", nullptr, nullptr, nullptr, L"DEU", nullptr, L"ENU", L"ENU", FALSE},
+        {"registry ignored", L"HEB", nullptr, nullptr, L"XID", nullptr, L"XID", L"XID", FALSE},
+        // Booted from a disc only discs count; from the recovery partition only fixed disks.
+        {"the other kind of drive is not searched", nullptr, nullptr, nullptr, L"XID", IsDiscBoot() ? L"D:" : L"E:",
+         L"ENU", L"ENU", FALSE},
     };
     for (const LangCase& c : cases)
         RunCase(c);
     DeleteFileW(L"D:\\language.ini");
+    DeleteFileW(L"E:\\language.ini");
     SetString(HKEY_LOCAL_MACHINE, L"Language", nullptr);
 }
 

@@ -286,6 +286,27 @@ TEST(MendoraRun, SecondCopyIsRefused)
     EXPECT_EQ(kNormalExit, first.WaitExit());
 }
 
+// A program folder without its settings file: the controller cannot start.
+TEST(MendoraRun, MissingSettingsEndTheStart)
+{
+    if (Profile() != "desktop-w7")
+        GTEST_SKIP() << "installed Windows only";
+    std::wstring folder = L"C:\\NoSettings\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"Language").c_str(), nullptr);
+    CreateDirectoryW((folder + L"Language\\ENU").c_str(), nullptr);
+    for (const wchar_t* name : {L"Mendora.exe", L"Language\\ENU\\RVRC.dll"})
+        ASSERT_TRUE(CopyFileW((ProgramFolder() + name).c_str(), (folder + name).c_str(), FALSE));
+    CMendoraRun run(L"", folder);
+    HWND box = CUiDriver::WaitForMessageBox(run.Pid(), kStartMs);
+    ASSERT_NE(nullptr, box);
+    EXPECT_NE(std::wstring::npos, CUiDriver::MessageBoxText(box).find(L"could not start")) << "string 5180: "
+        << std::string(CUiDriver::MessageBoxText(box).begin(), CUiDriver::MessageBoxText(box).end());
+    CUiDriver::AnswerMessageBox(box, IDOK);
+    EXPECT_EQ(kNormalExit, run.WaitExit());
+    EXPECT_EQ(nullptr, run.Host(500));
+}
+
 // A notebook's program folder: the battery driver is loaded under Windows PE.
 TEST(MendoraRun, NotebookLoadsTheBatteryDriverUnderWindowsPE)
 {
