@@ -283,8 +283,12 @@ CString CWizardPage::FormatSize(ULONGLONG ullBytes)
     return str;
 }
 
+// Enter and Esc stop here: the dialog manager would hand them to the
+// outermost dialog, the host, whose default answer ends the program.
 BOOL CWizardPage::PreTranslateMessage(MSG* pMsg)
 {
+    if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE))
+        return TRUE;
     if (m_pHost && m_pHost->HandlePageHotKey(pMsg))
         return TRUE;
     return CDialog::PreTranslateMessage(pMsg);
