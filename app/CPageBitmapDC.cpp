@@ -4,7 +4,29 @@
 
 namespace {
 const Gdiplus::ARGB kOpaqueBlack = 0xFF000000;
-}
+
+// A right-to-left page mirrors its layout, but pictures and logos keep
+// their own orientation, as in every mirrored window.
+class CKeepBitmapOrientation {
+public:
+    explicit CKeepBitmapOrientation(HDC hDC) : m_hDC(hDC), m_dwLayout(::GetLayout(hDC))
+    {
+        if (m_dwLayout != GDI_ERROR && (m_dwLayout & LAYOUT_RTL))
+            ::SetLayout(m_hDC, m_dwLayout | LAYOUT_BITMAPORIENTATIONPRESERVED);
+    }
+    ~CKeepBitmapOrientation()
+    {
+        if (m_dwLayout != GDI_ERROR && (m_dwLayout & LAYOUT_RTL))
+            ::SetLayout(m_hDC, m_dwLayout);
+    }
+    CKeepBitmapOrientation(const CKeepBitmapOrientation&) = delete;
+    CKeepBitmapOrientation& operator=(const CKeepBitmapOrientation&) = delete;
+
+private:
+    HDC m_hDC;
+    DWORD m_dwLayout;
+};
+} // namespace
 
 void CPageBitmapDC::Load(HDC hScreenDC, Gdiplus::Image* pImage)
 {
@@ -39,6 +61,7 @@ void CPageBitmapDC::Reset()
 
 void CPageBitmapDC::Blit(HDC hTarget, int x, int y) const
 {
+    CKeepBitmapOrientation keep(hTarget);
     if (HasBitmap())
         ::BitBlt(hTarget, x, y, m_nWidth, m_nHeight, m_hDC, 0, 0, SRCCOPY);
 }
@@ -47,6 +70,7 @@ void CPageBitmapDC::Blend(HDC hTarget, int x, int y, int cx, int cy) const
 {
     if (!HasBitmap())
         return;
+    CKeepBitmapOrientation keep(hTarget);
     BLENDFUNCTION bf = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     ::AlphaBlend(hTarget, x, y, cx ? cx : m_nWidth, cy ? cy : m_nHeight, m_hDC, 0, 0, m_nWidth, m_nHeight, bf);
 }
