@@ -18,25 +18,17 @@
 #include "CRevantDlg.h"
 #include "CSBRMgr.h"
 #include "CWizardPage.h"
+#include "AppTestSupport.h"
 #include "CSimPc.h"
 
 namespace {
 
 const wchar_t kRegKey[] = L"Software\\Norvale\\Revant";
 
-std::wstring BinFolder()
-{
-    wchar_t path[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.rfind(L'\\') + 1);
-}
+using AppTestSupport::Journal;
+using AppTestSupport::Profile;
 
-std::string Profile()
-{
-    const char* p = getenv("SUITE_SIMPC");
-    return p ? p : "";
-}
+std::wstring BinFolder() { return AppTestSupport::ProgramFolder(); }
 
 // Windows PE booted from the recovery partition (language.ini on a fixed
 // disk) or from a disc (language.ini on the disc).
@@ -76,14 +68,6 @@ void WriteLingwell(const wchar_t* text)
     }
     std::wofstream f(file.c_str());
     f << text;
-}
-
-std::string Journal()
-{
-    std::ifstream f((PcRoot() + L"\\journal.log").c_str());
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
 }
 
 std::wstring LoadedFolder(HMODULE h)
@@ -313,8 +297,9 @@ TEST(Teardown, ControllerOutlivesItsWorker)
         CRevantApp app;
         app.m_pSBRMgr = new CSBRMgr;
         g_workerEnded = false;
-        if (c.start)
+        if (c.start) {
             ASSERT_EQ(S_OK, app.m_pSBRMgr->StartWorker(RO_SYSTEM_RECOVERY, BusyWorker)) << c.name;
+        }
         if (c.pause)
             app.m_pSBRMgr->PauseZQRecoveryThread();
         Sleep(50);

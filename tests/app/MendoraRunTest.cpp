@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "CSimPc.h"
+#include "AppTestSupport.h"
 #include "PageFlow.h"
 #include "ZQSimFixture.h"
 
@@ -21,33 +21,10 @@ const DWORD kStartMs = 30000;
 const DWORD kExitMs = 30000;
 const int kNormalExit = 1;
 
-std::wstring ProgramFolder()
-{
-    wchar_t path[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.rfind(L'\\') + 1);
-}
-
-std::string Profile()
-{
-    const char* p = getenv("SUITE_SIMPC");
-    return p ? p : "";
-}
-
-std::string ReadAll(const std::wstring& path)
-{
-    std::ifstream f(path.c_str(), std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-std::string Journal()
-{
-    CSimPc pc(L"MendoraRunTest");
-    return pc.Open() ? ReadAll(pc.Root() + L"\\journal.log") : std::string();
-}
+using AppTestSupport::Journal;
+using AppTestSupport::Profile;
+using AppTestSupport::ProgramFolder;
+using AppTestSupport::ReadAll;
 
 // One run of the program, ended by the test if it still runs at the end.
 class CMendoraRun {
@@ -104,6 +81,22 @@ private:
 HWND FindProcessWindow(DWORD pid, const wchar_t* title)
 {
     return CUiDriver::WaitForWindow(pid, nullptr, title, 5000);
+}
+
+// A program folder of its own: the program, its English library and, when
+// asked, its settings file; empty when it cannot be made.
+std::wstring PrivateProgramFolder(const std::wstring& folder, bool withSettings)
+{
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"Language").c_str(), nullptr);
+    CreateDirectoryW((folder + L"Language\\ENU").c_str(), nullptr);
+    for (const wchar_t* name : {L"Mendora.exe", L"Language\\ENU\\RVRC.dll", L"MD.ini"}) {
+        if (!withSettings && wcscmp(name, L"MD.ini") == 0)
+            continue;
+        if (!CopyFileW((ProgramFolder() + name).c_str(), (folder + name).c_str(), FALSE))
+            return L"";
+    }
+    return folder;
 }
 
 int ExpectedFirstPage()
@@ -181,6 +174,14 @@ TEST(MendoraRun, PEMessageBoxesShowTheLibrarysButtons)
     EXPECT_EQ(L"#5058", CUiDriver::Text(box, IDCANCEL));
     ASSERT_TRUE(CUiDriver::AnswerMessageBox(box, IDCANCEL));
     EXPECT_EQ(-1, run.WaitExit(1000)) << "Cancel keeps the program";
+    // OK restarts the machine without ending the dialog first.
+    size_t before = Journal().size();
+    PostMessageW(host, WM_CLOSE, 0, 0);
+    box = CUiDriver::WaitForMessageBox(run.Pid(), kStartMs);
+    ASSERT_NE(nullptr, box);
+    ASSERT_TRUE(CUiDriver::AnswerMessageBox(box, IDOK));
+    EXPECT_TRUE(CUiDriver::WaitFor([&] { return Journal().find("run Reboot", before) != std::string::npos; }, kStartMs));
+    EXPECT_EQ(-1, run.WaitExit(500)) << "the restart ends the program, not the dialog";
     DeleteFileW(L"D:\\language.ini");
 }
 
@@ -234,6 +235,14 @@ TEST(MendoraRun, EverySwitch)
                 RECT rc = {};
                 GetWindowRect(cover, &rc);
                 EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), rc.right - rc.left) << c.name;
+                // A click on the cover brings the wizard back to the front.
+                HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                             nullptr, nullptr, nullptr);
+                SetForegroundWindow(other);
+                EXPECT_TRUE(CUiDriver::WaitFor([&] { return GetForegroundWindow() == other; }, 5000)) << c.name;
+                PostMessageW(cover, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+                EXPECT_TRUE(CUiDriver::WaitFor([&] { return GetForegroundWindow() == host; }, 5000)) << c.name;
+                DestroyWindow(other);
             } else {
                 // Enter and Esc never close the wizard.
                 HWND page = CUiDriver::VisiblePage(host);
@@ -286,17 +295,44 @@ TEST(MendoraRun, SecondCopyIsRefused)
     EXPECT_EQ(kNormalExit, first.WaitExit());
 }
 
+TEST(MendoraRun, SeveralCopiesWhenTheUserAllowsThem)
+{
+    if (Profile() != "desktop-w7")
+        GTEST_SKIP() << "installed Windows only";
+    const wchar_t kKey[] = L"Software\\Norvale\\Revant";
+    struct Case {
+        DWORD value;
+        bool both;
+    } cases[] = {{1, true}, {2, false}, {0, false}};
+    for (const Case& c : cases) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"EnableMultiInst", REG_DWORD, &c.value, sizeof(c.value));
+        CMendoraRun first(L"");
+        HWND host = first.Host();
+        ASSERT_NE(nullptr, host) << c.value;
+        CMendoraRun second(L"");
+        if (c.both) {
+            HWND other = second.Host();
+            EXPECT_NE(nullptr, other) << c.value << ": the second copy runs too";
+            PostMessageW(other, WM_CLOSE, 0, 0);
+        } else {
+            HWND box = CUiDriver::WaitForMessageBox(second.Pid(), kStartMs);
+            EXPECT_NE(nullptr, box) << c.value;
+            CUiDriver::AnswerMessageBox(box, IDOK);
+        }
+        EXPECT_EQ(kNormalExit, second.WaitExit()) << c.value;
+        PostMessageW(host, WM_CLOSE, 0, 0);
+        EXPECT_EQ(kNormalExit, first.WaitExit()) << c.value;
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"EnableMultiInst");
+}
+
 // A program folder without its settings file: the controller cannot start.
 TEST(MendoraRun, MissingSettingsEndTheStart)
 {
     if (Profile() != "desktop-w7")
         GTEST_SKIP() << "installed Windows only";
-    std::wstring folder = L"C:\\NoSettings\\";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    CreateDirectoryW((folder + L"Language").c_str(), nullptr);
-    CreateDirectoryW((folder + L"Language\\ENU").c_str(), nullptr);
-    for (const wchar_t* name : {L"Mendora.exe", L"Language\\ENU\\RVRC.dll"})
-        ASSERT_TRUE(CopyFileW((ProgramFolder() + name).c_str(), (folder + name).c_str(), FALSE));
+    std::wstring folder = PrivateProgramFolder(L"C:\\NoSettings\\", false);
+    ASSERT_FALSE(folder.empty());
     CMendoraRun run(L"", folder);
     HWND box = CUiDriver::WaitForMessageBox(run.Pid(), kStartMs);
     ASSERT_NE(nullptr, box);
@@ -312,12 +348,8 @@ TEST(MendoraRun, NotebookLoadsTheBatteryDriverUnderWindowsPE)
 {
     if (Profile() != "desktop-w7-pe")
         GTEST_SKIP() << "Windows PE only";
-    std::wstring folder = L"C:\\NotebookProgram\\";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    CreateDirectoryW((folder + L"Language").c_str(), nullptr);
-    CreateDirectoryW((folder + L"Language\\ENU").c_str(), nullptr);
-    for (const wchar_t* name : {L"Mendora.exe", L"MD.ini", L"Language\\ENU\\RVRC.dll"})
-        ASSERT_TRUE(CopyFileW((ProgramFolder() + name).c_str(), (folder + name).c_str(), FALSE));
+    std::wstring folder = PrivateProgramFolder(L"C:\\NotebookProgram\\", true);
+    ASSERT_FALSE(folder.empty());
     ASSERT_TRUE(ZQSimFixture().SetPlatformVendor(true, false).Write(folder + L"ZQ.sim"));
     CMendoraRun run(L"", folder);
     HWND host = run.Host();

@@ -182,6 +182,28 @@ TEST(Reflection, ControlsHandleTheirOwnNotifications) {
     }
 }
 
+TEST(Reflection, OnlyTheParentsOwnObjectReflects)
+{
+    CPlainParent parent;
+    ASSERT_TRUE(parent.CreateEx(0, AfxRegisterWndClass(0), L"parent", WS_POPUP, SmallRect(), nullptr, 0));
+    CReflectButton button;
+    button.m_hReturn = (HBRUSH)GetStockObject(BLACK_BRUSH);
+    ASSERT_TRUE(button.Create(L"Go", WS_CHILD | WS_VISIBLE, CRect(0, 0, 50, 20), &parent, IDC_GO));
+    // A second object on the same window, not the one the handle map knows.
+    CWnd wrapper;
+    wrapper.m_hWnd = parent.m_hWnd;
+    g_log.clear();
+    HDC hdc = GetDC(button.m_hWnd);
+    LRESULT r = 0;
+    EXPECT_FALSE(wrapper.OnWndMsg(WM_CTLCOLORSTATIC, (WPARAM)hdc, (LPARAM)button.m_hWnd, &r));
+    EXPECT_TRUE(g_log.empty()) << "the child was not asked";
+    EXPECT_TRUE(parent.OnWndMsg(WM_CTLCOLORSTATIC, (WPARAM)hdc, (LPARAM)button.m_hWnd, &r));
+    EXPECT_EQ(1u, g_log.size()) << "the parent's own object reflects";
+    ReleaseDC(button.m_hWnd, hdc);
+    wrapper.m_hWnd = nullptr;
+    parent.DestroyWindow();
+}
+
 // ---- creation, subclassing and handle maps ----
 
 class CSizeRecorder : public CWnd {
