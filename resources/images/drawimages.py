@@ -126,9 +126,13 @@ def strip(frame_w, frame_h, frames, draw):
 FACE_FILL = [(38, 96, 170, 235), (60, 130, 215, 245), (22, 64, 125, 255), (110, 110, 110, 170)]
 
 
-def push_face(fw, fh, radius=5):
+# The start button's black text needs a light face.
+LIGHT_FILL = [(225, 235, 248, 245), (245, 250, 255, 255), (190, 205, 228, 255), (160, 160, 160, 170)]
+
+
+def push_face(fw, fh, radius=5, fills=FACE_FILL):
     def draw(c, x, i):
-        fill = FACE_FILL[i % 4]
+        fill = fills[i % 4]
         c.round_rect(x, 0, x + fw, fh, radius, (255, 255, 255, 120))
         c.round_rect(x + 1, 1, x + fw - 1, fh - 1, radius - 1, fill)
         # A mark at the leading edge shows which way the face is mirrored.
@@ -231,7 +235,7 @@ def images():
         "logo_velora.png": logo("VELORA", 64, 48, (120, 40, 160, 255), (255, 255, 255, 255)),
         "btn.png": push_face(90, 26),
         "btn_contact.png": push_face(100, 26),
-        "btn_start.png": push_face(56, 20, 4),
+        "btn_start.png": push_face(56, 20, 4, LIGHT_FILL),
         "btn_focusbar.png": focus_bar(174, 20),
         "btn_arrow.png": toggle_face("arrow"),
         "btn_check.png": toggle_face("check"),

@@ -308,6 +308,32 @@ TEST_F(PageLook, NavigationRowEndsAt765MirroredInRightToLeft)
     }
 }
 
+TEST_F(PageLook, NextAndBackFollowTheTableAndTheHistory)
+{
+    CTestHost& host = OpenHost(FALSE);
+    // 5351's Next comes from the table; 5352 goes back by the table or,
+    // without a target there, to where the history says it came from.
+    int next = FlowPageId(5351, PFC_NEXT);
+    ASSERT_NE(PAGE_NONE, next);
+    ASSERT_EQ(S_OK, host.GoToPage(5351, TRUE));
+    host.Current()->OnBnClickedNext();
+    ASSERT_EQ(next, host.Current()->m_nPageId);
+    int back = FlowPageId(next, PFC_BACK);
+    host.Current()->OnBnClickedBack();
+    EXPECT_EQ(back != PAGE_NONE ? back : 5351, host.Current()->m_nPageId);
+    // A page with no row: Next does nothing, Back with an empty history does nothing.
+    CTestHost& bare = OpenHost(FALSE);
+    bare.m_factory = [](UINT id) -> CWizardPage* { return id == 4242 ? new CPlaceholderPage<5351> : nullptr; };
+    ASSERT_EQ(S_OK, bare.GoToPage(4242, FALSE));
+    CWizardPage* p = bare.Current();
+    p->m_nPageId = 4242;
+    p->OnBnClickedNext();
+    p->OnBnClickedBack();
+    EXPECT_EQ(p, bare.Current());
+    p->OnBnClickedCancel();
+    EXPECT_EQ(1, bare.m_nCancels) << "Cancel is the host's decision";
+}
+
 // ---------------------------------------------------------------- buttons
 
 // A plain page that records the commands its children send.
@@ -520,6 +546,145 @@ TEST_F(PageButtons, GenericLayoutKeepsNavigationAndTheFixedChild)
     EXPECT_EQ(500, rcOther.Width());
     EXPECT_EQ(300, rcOther.top);
     EXPECT_EQ(nextBefore, RectInParent(&m_page->m_btnNext));
+}
+
+// ---------------------------------------------------------------- main page
+
+// A welcome page with one tile of four rows whose arrows fold out the panel.
+class CLinkPage : public CPlaceholderMainPage<6000> {
+public:
+    static const int kRows = 4;
+    LinkRow m_rows[kRows] = {{4001, 7005, 7016}, {4002, 7006, 7008}, {4003, 7007, 7010}, {4004, 7009, 0}};
+    CAlphaButton m_arrows[kRows];
+    CAlphaButton m_links[kRows];
+    CStartPanel m_panel;
+    std::vector<int> m_commands;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        BOOL result = CPlaceholderMainPage<6000>::OnInitDialog();
+        CreateLinkList(0, kRows, m_arrows, m_links, &m_panel, m_rows);
+        return result;
+    }
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override
+    {
+        int id = LOWORD(wParam);
+        m_commands.push_back(id);
+        for (int r = 0; r < kRows; ++r)
+            if (m_rows[r].arrowId == id)
+                UpdateLinkList(0, r, kRows, m_arrows, m_links, &m_panel, m_rows);
+        return CPlaceholderMainPage<6000>::OnCommand(wParam, lParam);
+    }
+};
+
+class MainPageLinks : public PageLook {
+protected:
+    void SetUp() override
+    {
+        PageLook::SetUp();
+        CTestHost& host = OpenHost(FALSE);
+        host.m_factory = [](UINT) -> CWizardPage* { return new CLinkPage; };
+        ASSERT_EQ(S_OK, host.GoToPage(6000, TRUE));
+        m_page = static_cast<CLinkPage*>(host.Current());
+        for (int r = 0; r < CLinkPage::kRows; ++r)
+            m_plainTops[r] = RectInParent(&m_page->m_links[r]).top;
+    }
+    void ClickArrow(int row)
+    {
+        m_page->m_arrows[row].SendMessage(BM_CLICK);
+        Pump(50);
+    }
+    int Top(CWnd& w) { return RectInParent(&w).top; }
+    CLinkPage* m_page = nullptr;
+    int m_plainTops[CLinkPage::kRows] = {};
+};
+
+TEST_F(MainPageLinks, RowsStackUnderTheTallestHeadingAndTheContactEndsAt749)
+{
+    EXPECT_EQ(m_page->m_nHeadingHeight + 132, m_page->m_nLinkListTop);
+    EXPECT_EQ(m_page->m_nLinkListTop, m_plainTops[0]);
+    for (int r = 1; r < CLinkPage::kRows; ++r)
+        EXPECT_EQ(RectInParent(&m_page->m_links[r - 1]).bottom + 12, m_plainTops[r]) << r;
+    CRect link = RectInParent(&m_page->m_links[0]);
+    EXPECT_EQ(86, link.left);
+    EXPECT_EQ(174, link.Width());
+    CRect arrow = RectInParent(&m_page->m_arrows[0]);
+    EXPECT_EQ(64, arrow.left);
+    EXPECT_EQ(link.top + 2, arrow.top);
+    EXPECT_EQ(749, RectInParent(&m_page->m_btnContact).right);
+    EXPECT_EQ(526, RectInParent(&m_page->m_btnContact).top);
+    EXPECT_FALSE(m_page->m_btnNext.IsWindowVisible());
+    EXPECT_FALSE(m_page->m_panel.IsWindowVisible());
+}
+
+TEST_F(MainPageLinks, UnfoldMoveAndFoldThePanel)
+{
+    ClickArrow(1);
+    ASSERT_EQ(1, m_page->m_arrows[1].SendMessage(BM_GETCHECK));
+    CRect panel = RectInParent(&m_page->m_panel);
+    CRect link1 = RectInParent(&m_page->m_links[1]);
+    EXPECT_TRUE(m_page->m_panel.IsWindowVisible());
+    EXPECT_EQ(link1.left, panel.left);
+    EXPECT_EQ(link1.bottom + 5, panel.top);
+    EXPECT_EQ(m_plainTops[0], Top(m_page->m_links[0]));
+    for (int r = 2; r < CLinkPage::kRows; ++r) {
+        EXPECT_EQ(m_plainTops[r] + panel.Height() + 5, Top(m_page->m_links[r])) << r;
+        EXPECT_EQ(m_plainTops[r] + panel.Height() + 7, Top(m_page->m_arrows[r])) << r;
+    }
+    EXPECT_EQ(7006, m_page->m_panel.m_nCommandId);
+
+    ClickArrow(2);
+    EXPECT_EQ(0, m_page->m_arrows[1].SendMessage(BM_GETCHECK)) << "one row of a tile is unfolded";
+    EXPECT_EQ(1, m_page->m_arrows[2].SendMessage(BM_GETCHECK));
+    panel = RectInParent(&m_page->m_panel);
+    EXPECT_EQ(RectInParent(&m_page->m_links[2]).bottom + 5, panel.top);
+    EXPECT_EQ(m_plainTops[1], Top(m_page->m_links[1]));
+    EXPECT_EQ(m_plainTops[3] + panel.Height() + 5, Top(m_page->m_links[3]));
+
+    ClickArrow(2);
+    EXPECT_EQ(0, m_page->m_arrows[2].SendMessage(BM_GETCHECK));
+    EXPECT_FALSE(m_page->m_panel.IsWindowVisible());
+    for (int r = 0; r < CLinkPage::kRows; ++r)
+        EXPECT_EQ(m_plainTops[r], Top(m_page->m_links[r])) << r;
+}
+
+TEST_F(MainPageLinks, PanelSizesToItsTextAndStartActsAsTheLink)
+{
+    ClickArrow(0);
+    CFont font;
+    CreateFrameFont(font, 9004);
+    CString text = LoadFrameString(7016);
+    CClientDC dc(&m_page->m_panel);
+    CFont* old = dc.SelectObject(&font);
+    CRect calc(0, 0, 173 - 10, 79 - 10);
+    dc.DrawText(text, &calc, DT_CALCRECT | DT_WORDBREAK);
+    dc.SelectObject(old);
+    CRect panel = RectInParent(&m_page->m_panel);
+    EXPECT_EQ(173, panel.Width());
+    EXPECT_EQ(calc.Height() + 35, panel.Height());
+    CRect start = RectInParent(&m_page->m_panel.m_btnStart);
+    EXPECT_EQ(107, start.left);
+    EXPECT_EQ(calc.Height() + 10, start.top);
+    CUiDriver::Screenshot(m_page->GetSafeHwnd(), (Artefacts() + L"os-welcome-unfolded-ENU.png").c_str());
+    m_page->m_commands.clear();
+    m_page->m_panel.m_btnStart.SendMessage(BM_CLICK);
+    Pump(50);
+    EXPECT_EQ(std::vector<int>{7005}, m_page->m_commands);
+}
+
+TEST_F(MainPageLinks, ArrowKeysAreSwallowed)
+{
+    for (UINT vk : {VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN}) {
+        MSG msg = {m_page->m_links[0].GetSafeHwnd(), WM_KEYDOWN, vk, 0, 0, {0, 0}};
+        EXPECT_TRUE(m_page->PreTranslateMessage(&msg)) << vk;
+    }
+    // Moving between rows with the arrow keys would otherwise move the focus.
+    HWND focus = m_page->m_links[0].GetSafeHwnd();
+    ::SetFocus(focus);
+    m_page->m_links[0].PostMessage(WM_KEYDOWN, VK_DOWN, 0);
+    Pump(50);
+    EXPECT_EQ(focus, ::GetFocus());
 }
 
 // ---------------------------------------------------------------- objects
