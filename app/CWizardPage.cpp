@@ -208,13 +208,7 @@ void CWizardPage::ApplyLayoutItem(const LayoutItem& item)
     }
     CString strText;
     pCtrl->GetWindowText(strText);
-    CClientDC dc(pCtrl);
-    HFONT hFont = reinterpret_cast<HFONT>(pCtrl->SendMessage(WM_GETFONT));
-    HGDIOBJ hOld = hFont ? ::SelectObject(dc.GetSafeHdc(), hFont) : nullptr;
-    SIZE size = {};
-    ::GetTextExtentPoint32W(dc.GetSafeHdc(), strText, strText.GetLength(), &size);
-    if (hOld)
-        ::SelectObject(dc.GetSafeHdc(), hOld);
+    CSize size = TextExtentInWindowFont(pCtrl, strText);
     pCtrl->MoveWindow(kAutoWidthLeft, item.top, size.cx + kAutoWidthExtra, nHeight, TRUE);
 }
 

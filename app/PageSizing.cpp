@@ -74,6 +74,12 @@ void SetWindowTextAutoSize(CWnd* pWnd, LPCWSTR pwszTextOrId)
         strText = pwszTextOrId;
     if (strText.IsEmpty())
         pWnd->GetWindowText(strText);
+    CSize size = TextExtentInWindowFont(pWnd, strText);
+    pWnd->SetWindowPos(nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+CSize TextExtentInWindowFont(CWnd* pWnd, const CString& strText)
+{
     CClientDC dc(pWnd);
     HFONT hFont = reinterpret_cast<HFONT>(pWnd->SendMessage(WM_GETFONT));
     HGDIOBJ hOld = hFont ? ::SelectObject(dc.GetSafeHdc(), hFont) : nullptr;
@@ -81,7 +87,7 @@ void SetWindowTextAutoSize(CWnd* pWnd, LPCWSTR pwszTextOrId)
     ::GetTextExtentPoint32W(dc.GetSafeHdc(), strText, strText.GetLength(), &size);
     if (hOld)
         ::SelectObject(dc.GetSafeHdc(), hOld);
-    pWnd->SetWindowPos(nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return CSize(size.cx, size.cy);
 }
 
 CRect RectInParent(CWnd* pWnd)

@@ -11,6 +11,8 @@ double GetDPIScale();
 // id; empty: the window's own text) in the window's font. The text is unchanged.
 void SetWindowTextAutoSize(CWnd* pWnd, LPCWSTR pwszTextOrId);
 
+// One line of text measured in the font the window draws with (WM_GETFONT).
+CSize TextExtentInWindowFont(CWnd* pWnd, const CString& strText);
 // The number of points at the start of a string resource; 0 when none.
 int FontPointsFromString(UINT nSizeStringId);
 // A point font with the face of string 9000 and the size of the given

@@ -534,6 +534,61 @@ TEST_F(PageButtons, AutoWidthMeasuresWithTheControlsFont)
     m_page->m_vecLayout.clear();
 }
 
+TEST_F(PageButtons, AutoSizeFitsTheTextInTheControlsOwnFontAndKeepsTheText)
+{
+    CAlphaStatic label;
+    EXPECT_EQ(0, label.SetStaticText(L"early")) << "no window yet";
+    label.Create(L"Word", WS_CHILD | WS_VISIBLE, CRect(10, 300, 400, 340), m_page, 3080);
+    CFont big;
+    big.CreatePointFont(200, L"Tahoma");
+    label.SetFont(&big);
+    struct Case {
+        const char* name;
+        LPCWSTR arg;
+        const wchar_t* measured;
+    } cases[] = {
+        {"empty text: the window's own", L"", L"Word"},
+        {"null: the window's own", nullptr, L"Word"},
+        {"a sample text", L"000 %", L"000 %"},
+        {"a string id", MAKEINTRESOURCEW(5056), nullptr},
+    };
+    for (const Case& c : cases) {
+        SetWindowTextAutoSize(&label, c.arg);
+        CString measured = c.measured ? CString(c.measured) : LoadFrameString(5056);
+        CClientDC dc(&label);
+        CFont* old = dc.SelectObject(&big);
+        CSize size = dc.GetTextExtent(measured);
+        dc.SelectObject(old);
+        CRect rc = RectInParent(&label);
+        EXPECT_EQ(size.cx, rc.Width()) << c.name;
+        EXPECT_EQ(size.cy, rc.Height()) << c.name;
+        EXPECT_EQ(10, rc.left) << c.name;
+        CString text;
+        label.GetWindowText(text);
+        EXPECT_STREQ(L"Word", text.GetString()) << c.name;
+    }
+    EXPECT_EQ(1, label.SetStaticText(L"Later"));
+}
+
+TEST_F(PageButtons, HoverUnderlinesLinksAndLeavingEndsIt)
+{
+    CAlphaButton link;
+    Make(link, BS_PUSHBUTTON, 3090, 300);
+    link.LoadFaceImage(L"Image\\btn_focusbar.png", TRUE);
+    link.SetLinkStyle(TRUE);
+    Pump(30);
+    CRect rc;
+    link.GetWindowRect(&rc);
+    SetCursorPos(rc.left + 3, rc.top + 3);
+    link.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    EXPECT_EQ(ABS_HOVER, link.GetState());
+    link.SendMessage(WM_MOUSELEAVE);
+    EXPECT_EQ(ABS_NORMAL, link.GetState());
+    SetCursorPos(0, 0);
+    link.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    EXPECT_EQ(ABS_NORMAL, link.GetState()) << "the cursor is elsewhere";
+}
+
 TEST_F(PageButtons, GenericLayoutKeepsNavigationAndTheFixedChild)
 {
     CAlphaButton other, fixed;
