@@ -51,12 +51,9 @@ CRevantApp::~CRevantApp() = default;
 BOOL CRevantApp::InitInstance()
 {
     CAutoTrace trace(L"CRevantApp", L"InitInstance", this);
-    wchar_t wszPath[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, wszPath, MAX_PATH);
-    wszPath[MAX_PATH - 1] = L'\0';
-    if (wchar_t* pSlash = wcsrchr(wszPath, L'\\'))
-        pSlash[1] = L'\0';
-    m_strAppDir = wszPath;
+    std::wstring folder;
+    NvGetProgramFolder(folder);
+    m_strAppDir = folder.c_str();
     DWORD dwOS = 0;
     if (SUCCEEDED(NvGetOSVersion(&dwOS)) && dwOS == OS_CODE_WINPE)
         SetCurrentDirectoryW(m_strAppDir);
@@ -72,12 +69,8 @@ BOOL CRevantApp::InitInstance()
     AfxEnableControlContainer();
     SetRegistryKey(L"Norvale Revant");
     BOOL bWinPE = IsWinPE();
-    if (m_enZQVendor == ZQ_VENDOR_CNB && bWinPE) {
-        trace.Print(L"run drvload.exe ...");
-        RunShellExe(L"drvload.exe", L"X:\\Windows\\inf\\battery.inf", L"X:\\Windows\\System32", nullptr, RSE_WAIT, FALSE, nullptr);
-    }
     if (bWinPE)
-        SetMuiLanguage(m_strRCLang);
+        PrepareWinPE();
     if (!CreateController())
         return FALSE;
     PrepareDumpFile(m_pSBRMgr, bWinPE);
@@ -97,6 +90,18 @@ BOOL CRevantApp::InitInstance()
     m_oDiscBurner.Init();
     RunHostDialog();
     return FALSE;
+}
+
+// A notebook's battery driver, then Windows PE's own language.
+void CRevantApp::PrepareWinPE()
+{
+    CAutoTrace trace(L"CRevantApp", L"InitInstance", this);
+    if (m_enZQVendor == ZQ_VENDOR_CNB) {
+        trace.Print(L"run drvload.exe ...");
+        RunShellExe(L"drvload.exe", L"X:\\Windows\\inf\\battery.inf", L"X:\\Windows\\System32", nullptr, RSE_WAIT,
+                    FALSE, nullptr);
+    }
+    SetMuiLanguage(m_strRCLang);
 }
 
 BOOL CRevantApp::CheckAdminRights()

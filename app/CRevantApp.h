@@ -15,6 +15,8 @@
 namespace Gdiplus {
 class Image;
 }
+class CAutoTrace;
+class StringReg;
 class CSBRMgr;
 class CFileBackupMgr;
 struct ILingwell;
@@ -98,6 +100,7 @@ public:
     CDiscBurner m_oDiscBurner;
 
 private:
+    void PrepareWinPE();
     BOOL CheckAdminRights();
     BOOL CreateController();
     void PrepareDumpFile(CSBRMgr* pMgr, BOOL bWinPE);
@@ -110,6 +113,10 @@ private:
     BOOL ImageToolSwitch(const wchar_t* pwszTool);
     void ApplyStartPageSwitch(const CommandLineChoice& choice);
     BOOL LoadLibraryPath(const CString& strPath);
+    CString InstalledLibraryPath(CAutoTrace& trace);
+    CString FallbackLibraryPath(BOOL bWinPE, CAutoTrace& trace);
+    BOOL LoadBareLibrary(const CString& strFailed, CAutoTrace& trace);
+    void InitLingwellLanguage(StringReg& defaultLang, BOOL bHaveDefault);
     void UpdateRTL(const CString& strPath);
     CString LanguagePath(const CString& strCode) const;
     CString LookupWithDefault(const std::wstring& found, LPCWSTR pwszCode, const wchar_t* pwszDefault,

@@ -77,64 +77,81 @@ BOOL CRevantApp::LoadLibraryPath(const CString& strPath)
     return m_hResDll != nullptr;
 }
 
+// First attempt, installed Windows only: the component's path, else the
+// folder the registry names.
+CString CRevantApp::InstalledLibraryPath(CAutoTrace& trace)
+{
+    HRESULT hrMUI = CreateLingwell();
+    wchar_t wszPath[MAX_PATH] = L"";
+    HRESULT hr = m_pLingwell ? m_pLingwell->GetCurRCPath(wszPath) : E_FAIL;
+    wszPath[MAX_PATH - 1] = L'\0';
+    if (SUCCEEDED(hrMUI) && SUCCEEDED(hr)) {
+        // A relative path names a library under the program folder, whatever the current folder.
+        return wszPath[0] && PathIsRelativeW(wszPath) ? m_strAppDir + wszPath : CString(wszPath);
+    }
+    trace.Print(L"CreateLingwell() or GetCurRCPath() failed. hrMUI = %lx, hr = %lx", hrMUI, hr);
+    StringReg language(HKEY_LOCAL_MACHINE, kRegKey, L"Language", FALSE);
+    CString strCode = language.Read() ? CheckedCode(language.GetValue(), trace) : CString();
+    return strCode.IsEmpty() ? CString() : LanguagePath(strCode);
+}
+
+// Second attempt: under Windows PE the language language.ini or the user
+// interface names, when its library exists; else English.
+CString CRevantApp::FallbackLibraryPath(BOOL bWinPE, CAutoTrace& trace)
+{
+    m_strRCLang = kEnglish;
+    if (!bWinPE) {
+        trace.Print(L"Is NOT WinPE ...");
+        return LanguagePath(kEnglish);
+    }
+    trace.Print(L"Is WinPE ...");
+    wchar_t wszCode[MAX_PATH] = L"";
+    if (FAILED(FindZQRC(wszCode, MAX_PATH)))
+        return LanguagePath(kEnglish);
+    CString strCode = CheckedCode(wszCode, trace);
+    CString strTry = strCode.IsEmpty() ? CString() : LanguagePath(strCode);
+    trace.Print(L"wszTempRCPath == %s", strTry.GetString());
+    if (strTry.IsEmpty() || !PathFileExistsW(strTry))
+        return LanguagePath(kEnglish);
+    m_strRCLang = strCode;
+    return strTry;
+}
+
 BOOL CRevantApp::LoadRC()
 {
     CAutoTrace trace(L"CRevantApp", L"LoadRC", this);
     BOOL bWinPE = IsWinPE();
-    CString strPath;
-    if (!bWinPE) {
-        HRESULT hrMUI = CreateLingwell();
-        wchar_t wszPath[MAX_PATH] = L"";
-        HRESULT hr = m_pLingwell ? m_pLingwell->GetCurRCPath(wszPath) : E_FAIL;
-        wszPath[MAX_PATH - 1] = L'\0';
-        // A relative path names a library under the program folder, whatever the current folder.
-        strPath = wszPath[0] && PathIsRelativeW(wszPath) ? m_strAppDir + wszPath : CString(wszPath);
-        if (FAILED(hrMUI) || FAILED(hr)) {
-            trace.Print(L"CreateLingwell() or GetCurRCPath() failed. hrMUI = %lx, hr = %lx", hrMUI, hr);
-            StringReg language(HKEY_LOCAL_MACHINE, kRegKey, L"Language", FALSE);
-            CString strCode = language.Read() ? CheckedCode(language.GetValue(), trace) : CString();
-            strPath = strCode.IsEmpty() ? CString() : LanguagePath(strCode);
-        }
-    }
+    CString strPath = bWinPE ? CString() : InstalledLibraryPath(trace);
     trace.Print(L"wszCurRCPath == %s", strPath.GetString());
     if (!LoadLibraryPath(strPath)) {
         trace.Print(L"Cannot LoadLibrary %s", strPath.GetString());
-        strPath = LanguagePath(kEnglish);
-        m_strRCLang = kEnglish;
-        if (bWinPE) {
-            trace.Print(L"Is WinPE ...");
-            wchar_t wszCode[MAX_PATH] = L"";
-            if (SUCCEEDED(FindZQRC(wszCode, MAX_PATH))) {
-                CString strCode = CheckedCode(wszCode, trace);
-                CString strTry = strCode.IsEmpty() ? CString() : LanguagePath(strCode);
-                trace.Print(L"wszTempRCPath == %s", strTry.GetString());
-                if (!strTry.IsEmpty() && PathFileExistsW(strTry)) {
-                    strPath = strTry;
-                    m_strRCLang = strCode;
-                }
-            }
-        } else {
-            trace.Print(L"Is NOT WinPE ...");
-        }
+        strPath = FallbackLibraryPath(bWinPE, trace);
         trace.Print(L"LoadLibrary - %s", strPath.GetString());
-        if (!LoadLibraryPath(strPath)) {
-            trace.Print(L"Cannot LoadLibrary %s", strPath.GetString());
-            trace.Print(L"LoadLibrary - %s", kBareLibrary);
-            if (!LoadLibraryPath(kBareLibrary)) {
-                DWORD dwError = GetLastError();
-                trace.Print(L"Cannot LoadLibrary %s", kBareLibrary);
-                CString text;
-                text.Format(L"The file [%s] is missing.\r\nPlease reinstall application.\r\nError: %d", kBareLibrary,
-                            static_cast<int>(dwError));
-                MessageBoxW(nullptr, text, nullptr, MB_ICONERROR | MB_OK);
-                return FALSE;
-            }
-        }
+        // The path of the second attempt stays for the right-to-left test.
+        if (!LoadLibraryPath(strPath) && !LoadBareLibrary(strPath, trace))
+            return FALSE;
     }
     trace.Print(L"call AfxSetResourceHandle...");
     AfxSetResourceHandle(m_hResDll);
     UpdateRTL(strPath);
     return TRUE;
+}
+
+// Last resort: the bare name through the system's search; the user is told
+// when even that fails.
+BOOL CRevantApp::LoadBareLibrary(const CString& strFailed, CAutoTrace& trace)
+{
+    trace.Print(L"Cannot LoadLibrary %s", strFailed.GetString());
+    trace.Print(L"LoadLibrary - %s", kBareLibrary);
+    if (LoadLibraryPath(kBareLibrary))
+        return TRUE;
+    DWORD dwError = GetLastError();
+    trace.Print(L"Cannot LoadLibrary %s", kBareLibrary);
+    CString text;
+    text.Format(L"The file [%s] is missing.\r\nPlease reinstall application.\r\nError: %d", kBareLibrary,
+                static_cast<int>(dwError));
+    MessageBoxW(nullptr, text, nullptr, MB_ICONERROR | MB_OK);
+    return FALSE;
 }
 
 HRESULT CRevantApp::CreateLingwell()
@@ -177,10 +194,17 @@ HRESULT CRevantApp::CreateLingwell()
         m_hLingwellDll = nullptr;
         return E_FAIL;
     }
-    if (!bInitLanguage) {
+    if (bInitLanguage)
+        InitLingwellLanguage(defaultLang, bHaveDefault);
+    else
         m_pLingwell->SetCurLangCode(defaultLang.GetValue());
-        return S_OK;
-    }
+    return S_OK;
+}
+
+// The user's first language: the machine's default seeds "DefaultLang" once;
+// otherwise the component's own language stands.
+void CRevantApp::InitLingwellLanguage(StringReg& defaultLang, BOOL bHaveDefault)
+{
     StringReg muiDefLang(HKEY_LOCAL_MACHINE, kRegKey, L"MUIDefLang", FALSE);
     wchar_t wszLang[MAX_PATH] = L"";
     if (muiDefLang.Read() && muiDefLang.GetValue()[0] && !bHaveDefault) {
@@ -193,7 +217,6 @@ HRESULT CRevantApp::CreateLingwell()
     }
     m_pLingwell->SetCurLangCode(wszLang);
     m_pLingwell->ApplyLanguage();
-    return S_OK;
 }
 
 HRESULT CRevantApp::FindZQRC(wchar_t* pwszCode, DWORD cchCode)

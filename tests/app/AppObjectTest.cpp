@@ -19,6 +19,7 @@
 #include "CSBRMgr.h"
 #include "CWizardPage.h"
 #include "AppTestSupport.h"
+#include <CUiDriver.h>
 #include "CSimPc.h"
 
 namespace {
@@ -137,6 +138,8 @@ TEST(Language, LibraryChosenInstalledWindows)
     for (const LangCase& c : cases)
         RunCase(c);
     WriteLingwell(nullptr);
+    SetString(HKEY_LOCAL_MACHINE, L"Language", nullptr);
+    SetDword(HKEY_LOCAL_MACHINE, L"EnableMUI", nullptr);
 }
 
 TEST(Language, LibraryChosenUnderWindowsPE)
@@ -337,6 +340,46 @@ TEST(Coordination, DiscCreatorProbeLeavesNoMutex)
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     EXPECT_TRUE(app.CheckDiscoraInst()) << "ended";
+}
+
+struct BoxWatch {
+    std::wstring text;
+};
+
+// Answers this process's next message box with OK, keeping its text.
+DWORD WINAPI AnswerOtherBox(LPVOID pv)
+{
+    auto* watch = static_cast<BoxWatch*>(pv);
+    HWND box = CUiDriver::WaitForMessageBox(GetCurrentProcessId(), 10000);
+    if (!box)
+        return 1;
+    watch->text = CUiDriver::MessageBoxText(box);
+    CUiDriver::AnswerMessageBox(box, IDOK);
+    return 0;
+}
+
+TEST(HostDialog, ClosingIsRefusedWhileAnOperationRuns)
+{
+    if (IsPEProfile())
+        GTEST_SKIP() << "installed Windows only";
+    CRevantApp app;
+    app.m_strAppDir = BinFolder().c_str();
+    app.m_enZQVendor = 2;
+    ASSERT_TRUE(app.LoadRC());
+    app.m_pSBRMgr = new CSBRMgr;
+    CRevantDlg dlg;
+    ASSERT_TRUE(dlg.Create(129u, nullptr));
+    CSBRMgr::m_bPerformingOperation = TRUE;
+    BoxWatch watch;
+    HANDLE answer = CreateThread(nullptr, 0, AnswerOtherBox, &watch, 0, nullptr);
+    dlg.SendMessage(WM_CLOSE);
+    WaitForSingleObject(answer, 15000);
+    CloseHandle(answer);
+    CSBRMgr::m_bPerformingOperation = FALSE;
+    EXPECT_NE(std::wstring::npos, watch.text.find(L"operation")) << "string 5208";
+    EXPECT_TRUE(IsWindow(dlg.m_hWnd)) << "the window stays open";
+    dlg.DestroyWindow();
+    app.DeleteSBRMgr();
 }
 
 bool JournalShows(const std::string& text, size_t from)
