@@ -10,6 +10,7 @@
 
 #include <CUiDriver.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -911,6 +912,29 @@ TEST_F(PageLook, WaitingDiscDialogEndsWithEachResult)
         if (c.actions.empty() || c.actions.back().what != Action::OK_COMMAND)
             EXPECT_EQ(0u, dlg.m_nTimerId) << c.name << ": the timer ended it";
     }
+    EjectDisc();
+}
+
+// The backup thread shows the dialog for a blank disc of a backup set.
+TEST_F(PageLook, WaitingDiscDialogOnAWorkerThread)
+{
+    if (!CSimPc(L"PageLookTest").Open())
+        GTEST_SKIP() << "needs a simulated PC";
+    EjectDisc();
+    std::atomic<INT_PTR> result{0};
+    CSimPcBlankDisc probe;
+    std::thread worker([&] {
+        CWaitingDiscDlg dlg(nullptr, L"Please insert a blank disc.", 4);
+        dlg.m_bBurnMode = TRUE;
+        dlg.m_pMediaProbe = &probe;
+        result = dlg.DoModal();
+    });
+    Sleep(1500);
+    EXPECT_EQ(0, result.load()) << "still waiting without a disc";
+    InsertDisc(true);
+    worker.join();
+    EXPECT_EQ(WAITDISC_READY, result.load());
+    EXPECT_GE(probe.m_nPolls, 2);
     EjectDisc();
 }
 
