@@ -6,6 +6,7 @@
 
 #include <map>
 
+#include "CWizardHost.h"
 #include "PageFlow.h"
 
 class CWizardPage;
@@ -17,20 +18,20 @@ enum PendingOperation {
     PENDING_SYSTEM_RECOVERY = 2,
 };
 
-class CRevantDlg : public CDialog {
+class CRevantDlg : public CDialog, public CWizardHost {
 public:
     explicit CRevantDlg(CWnd* pParent = nullptr);
     ~CRevantDlg() override;
 
     HRESULT RegisterPage(UINT nPageId, CWizardPage* pPage);
-    int GetFlowPageId(int nPageId, int nColumn) const { return FlowPageId(nPageId, nColumn); }
+    int GetFlowPageId(int nPageId, int nColumn) const override { return FlowPageId(nPageId, nColumn); }
     CWizardPage* CreatePage(UINT nPageId);
-    HRESULT GoToPage(UINT nPageId, BOOL bAddHistory);
+    HRESULT GoToPage(UINT nPageId, BOOL bAddHistory) override;
     void SetPendingOperation(int nOperation) { m_nPendingOperation = nOperation; }
     int GetPendingOperation() const { return m_nPendingOperation; }
     void PopHistoryUntil(int nPageId) { m_oHistory.PopUntil(nPageId); }
     // Origin of the newest move (Back's fall-back); PAGE_NONE when none.
-    int GetLastFromPageId() const { return m_oHistory.LastFrom(); }
+    int GetLastFromPageId() const override { return m_oHistory.LastFrom(); }
     // Target of the newest move; PAGE_NONE when none.
     int GetLastHistoryTarget() const { return m_oHistory.LastTo(); }
     const CPageHistory& History() const { return m_oHistory; }
@@ -42,6 +43,13 @@ public:
     BOOL PreTranslateMessage(MSG* pMsg) override;
     // Windows PE's Alt+D, Alt+X and Alt+Q; TRUE when the message was one.
     BOOL HandlePEHotKey(MSG* pMsg);
+    // What the pages ask of their host.
+    void OnPageCancel() override;
+    BOOL HandlePageHotKey(MSG* pMsg) override { return HandlePEHotKey(pMsg); }
+    Gdiplus::Image* GetPageImage(const CString& strRelPath) override;
+    BOOL IsPageRTL() const override;
+    DWORD GetPageVendor() const override;
+    CString GetDSCAppName() override;
     // The page class of an id, made but not created; null for an id without one.
     static CWizardPage* NewPage(UINT nPageId);
 

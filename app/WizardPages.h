@@ -3,9 +3,9 @@
 // its header.
 #pragma once
 
-#include "CWizardPage.h"
+#include "CPlaceholderPage.h"
 
-using CPEWelcomePage = CPlaceholderPage<5350>;
+using CPEWelcomePage = CPlaceholderMainPage<5350>;
 using CPEMSRestorePage = CPlaceholderPage<5351>;
 using CPERecoveryPage = CPlaceholderPage<5352>;
 using CPESupportPage = CPlaceholderPage<5353>;
@@ -42,7 +42,7 @@ using CPEFileBackupKeepSRPage = CPlaceholderPage<5408>;
 using CRemoveRPProcessingPage = CPlaceholderPage<5392>;
 using CRemoveRPDonePage = CPlaceholderPage<5396>;
 using CRemoveRPConfirmPage = CPlaceholderPage<5397>;
-using CWelcomePage = CPlaceholderPage<6000>;
+using CWelcomePage = CPlaceholderMainPage<6000>;
 using CAdvancePage = CPlaceholderPage<6001>;
 using CCheckPage = CPlaceholderPage<6002>;
 using CSWReinstallPage = CPlaceholderPage<6003>;
