@@ -124,6 +124,19 @@ std::wstring WithoutTrailingBackslash(const wchar_t* pwszPath)
     return wstr;
 }
 
+// The builder's file copies: both paths given, the source a file, the
+// target replaced.
+HRESULT CopyOverTarget(const wchar_t* pwszSource, const wchar_t* pwszTarget)
+{
+    if (!*pwszSource || !*pwszTarget)
+        return NV_E_PATH_ARG;
+    if (!NvFileExists(pwszSource))
+        return NV_E_FILE_NOT_EXIST;
+    if (!CopyFileW(pwszSource, pwszTarget, FALSE))
+        return FailWithLastError(NV_E_COPY_FILE);
+    return S_OK;
+}
+
 bool IsSamePath(const wchar_t* pwszA, const wchar_t* pwszB)
 {
     return CompareStringOrdinal(pwszA, -1, pwszB, -1, TRUE) == CSTR_EQUAL;
@@ -164,6 +177,32 @@ bool ProgramFolderAndName(std::wstring& wstrTail)
     wstrTail = wstrModule.substr(nBefore == std::wstring::npos ? (nLast == std::wstring::npos ? 0 : nLast + 1)
                                                                : nBefore + 1);
     return true;
+}
+
+// The start-up file that launches the program from the image's Windows
+// folder: UTF-16LE without a byte-order mark, lines ended by LF alone.
+HRESULT WriteWinpeshlFile(const wchar_t* pwszFile)
+{
+    CAutoHandle file(CreateFileW(pwszFile, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+        DebugPrint(L"Create File Failed.\n");
+        return FailWithLastError(NV_E_FILE_IO);
+    }
+    std::wstring wstrApp;
+    if (!ProgramFolderAndName(wstrApp))
+        return FailWithLastError(NV_E_NOT_FOUND);
+    wchar_t wszContent[kWinpeshlChars];
+    HRESULT hr = S_OK;
+    DWORD cbWritten = 0;
+    if (!FormatInto(wszContent, L"[LaunchApp]\nAppPath = %s%s\n", kImageWindowsRoot, wstrApp.c_str()))
+        hr = NV_E_FORMAT_OVERFLOW;
+    DWORD cbContent = static_cast<DWORD>(wcslen(wszContent) * sizeof(wchar_t));
+    if (SUCCEEDED(hr) && (!WriteFile(file.Get(), wszContent, cbContent, &cbWritten, nullptr) || cbWritten != cbContent))
+        hr = NV_E_FORMAT_OVERFLOW;
+    if (!file.Close())
+        PrintWin32Error(GetLastError());
+    return hr;
 }
 
 } // namespace
@@ -271,15 +310,11 @@ HRESULT STDMETHODCALLTYPE CWimMgr::CopyBaseWinPEImage()
 {
     CAutoTrace trace(L"CWimMgr", L"CopyBaseWinPEImage", this);
     wchar_t wszSource[MAX_PATH];
-    if (!m_szPESourcePath[0] || !m_szWimFileName[0])
+    if (!m_szPESourcePath[0])
         return NV_E_PATH_ARG;
     if (FormatPath(wszSource, L"%s%s", m_szPESourcePath, kBaseImageTail) < 0)
         return NV_E_FORMAT_OVERFLOW;
-    if (!NvFileExists(wszSource))
-        return NV_E_FILE_NOT_EXIST;
-    if (!CopyFileW(wszSource, m_szWimFileName, FALSE))
-        return FailWithLastError(NV_E_COPY_FILE);
-    return S_OK;
+    return CopyOverTarget(wszSource, m_szWimFileName);
 }
 
 HRESULT STDMETHODCALLTYPE CWimMgr::OpenWimImage(DWORD* pdwImageCount)
@@ -467,61 +502,28 @@ HRESULT STDMETHODCALLTYPE CWimMgr::WriteWinpeshlIni()
 {
     CAutoTrace trace(L"CWimMgr", L"WriteWinpeshlIni", this);
     wchar_t wszFile[MAX_PATH];
-    if (!m_szPESourcePath[0])
-        return NV_E_PATH_ARG;
-    if (FormatPath(wszFile, L"%s%s", m_szPESourcePath, kWinpeshlName) < 0)
-        return NV_E_FORMAT_OVERFLOW;
-    CAutoHandle file(CreateFileW(wszFile, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) {
-        DebugPrint(L"Create File Failed.\n");
-        return FailWithLastError(NV_E_FILE_IO);
-    }
-    std::wstring wstrApp;
-    if (!ProgramFolderAndName(wstrApp))
-        return FailWithLastError(NV_E_NOT_FOUND);
-    // UTF-16LE without a byte-order mark, lines ended by LF alone.
-    wchar_t wszContent[kWinpeshlChars];
-    HRESULT hr = S_OK;
-    DWORD cbWritten = 0;
-    if (!FormatInto(wszContent, L"[LaunchApp]\nAppPath = %s%s\n", kImageWindowsRoot, wstrApp.c_str()))
-        hr = NV_E_FORMAT_OVERFLOW;
-    DWORD cbContent = static_cast<DWORD>(wcslen(wszContent) * sizeof(wchar_t));
-    if (SUCCEEDED(hr) && (!WriteFile(file.Get(), wszContent, cbContent, &cbWritten, nullptr) || cbWritten != cbContent))
-        hr = NV_E_FORMAT_OVERFLOW;
-    if (!file.Close())
-        PrintWin32Error(GetLastError());
-    if (FAILED(hr))
-        return hr;
-
     wchar_t wszTarget[MAX_PATH];
-    if (!m_szMountPath[0])
+    if (!m_szPESourcePath[0] || !m_szMountPath[0])
         return NV_E_PATH_ARG;
-    if (FormatPath(wszTarget, L"%s%s", m_szMountPath, kImageWinpeshl) < 0)
+    if (FormatPath(wszFile, L"%s%s", m_szPESourcePath, kWinpeshlName) < 0 ||
+        FormatPath(wszTarget, L"%s%s", m_szMountPath, kImageWinpeshl) < 0)
         return NV_E_FORMAT_OVERFLOW;
-    if (!NvFileExists(wszFile))
-        return NV_E_FILE_NOT_EXIST;
-    if (!CopyFileW(wszFile, wszTarget, FALSE))
-        return FailWithLastError(NV_E_COPY_FILE);
-    return S_OK;
+    HRESULT hr = WriteWinpeshlFile(wszFile);
+    return FAILED(hr) ? hr : CopyOverTarget(wszFile, wszTarget);
 }
 
 HRESULT STDMETHODCALLTYPE CWimMgr::CopyBootWimToISO()
 {
     CAutoTrace trace(L"CWimMgr", L"CopyBootWimToISO", this);
     wchar_t wszTarget[MAX_PATH];
-    if (!m_szWimFileName[0] || !m_szPESourcePath[0])
+    if (!m_szPESourcePath[0])
         return NV_E_PATH_ARG;
     if (FormatPath(wszTarget, L"%s%s", m_szPESourcePath, kBootImageTail) < 0)
         return NV_E_FORMAT_OVERFLOW;
-    if (!NvFileExists(m_szWimFileName))
-        return NV_E_FILE_NOT_EXIST;
     // Already where it belongs: copying a file onto itself would only fail.
-    if (IsSamePath(m_szWimFileName, wszTarget))
+    if (IsSamePath(m_szWimFileName, wszTarget) && NvFileExists(wszTarget))
         return S_OK;
-    if (!CopyFileW(m_szWimFileName, wszTarget, FALSE))
-        return FailWithLastError(NV_E_COPY_FILE);
-    return S_OK;
+    return CopyOverTarget(m_szWimFileName, wszTarget);
 }
 
 HRESULT STDMETHODCALLTYPE CWimMgr::MakeISO(LPCWSTR pwszIsoPath, LPCWSTR pwszLabel, DWORD dwBoot)
@@ -559,11 +561,7 @@ HRESULT CWimMgr::CopyProgramIntoImage(LPCWSTR pwszProgramPath)
     wchar_t wszTarget[MAX_PATH];
     if (FormatPath(wszTarget, L"%s%s", m_szMountPath, kREProgramTail) < 0)
         return NV_E_FORMAT_OVERFLOW;
-    if (!NvFileExists(pwszProgramPath))
-        return NV_E_FILE_NOT_EXIST;
-    if (!CopyFileW(pwszProgramPath, wszTarget, FALSE))
-        return FailWithLastError(NV_E_COPY_FILE);
-    return S_OK;
+    return CopyOverTarget(pwszProgramPath, wszTarget);
 }
 
 HRESULT CWimMgr::UpdateREImage(LPCWSTR pwszWimPath, LPCWSTR pwszProgramPath)

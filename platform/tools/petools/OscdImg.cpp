@@ -127,11 +127,8 @@ int Write(CSimPc& pc, const Options& opts)
 int wmain()
 {
     CSimPc pc(L"oscdimg.exe");
-    if (!pc.Open()) {
-        fputws(L"oscdimg: there is no simulated PC (SIMPC_ROOT).\n", stderr);
+    if (!Start(pc, L"oscdimg.exe"))
         return kBadCommand;
-    }
-    pc.Journal(L"run " + RawArguments());
     Options opts;
     if (!Parse(Arguments(), opts))
         return Exit(pc, kBadCommand, L"expected options, a source folder and a target file");

@@ -131,11 +131,8 @@ int AddDriver(CSimPc& pc, const std::wstring& inf, const std::wstring& folder)
 int wmain()
 {
     CSimPc pc(L"peimg.exe");
-    if (!pc.Open()) {
-        fputws(L"peimg: there is no simulated PC (SIMPC_ROOT).\n", stderr);
+    if (!Start(pc, L"peimg.exe"))
         return kBadCommand;
-    }
-    pc.Journal(L"run " + RawArguments());
     std::vector<std::wstring> args = Arguments();
     size_t eq = args.empty() ? std::wstring::npos : args[0].find(L'=');
     // A path with a blank that was not quoted arrives as more than two words.

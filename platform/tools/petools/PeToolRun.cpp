@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <cstdio>
 #include <sstream>
 
 namespace PeToolRun {
@@ -22,6 +23,16 @@ std::wstring RawArguments()
     while (*p == L' ' || *p == L'\t')
         ++p;
     return p;
+}
+
+bool Start(CSimPc& pc, const wchar_t* pwszTool)
+{
+    if (!pc.Open()) {
+        fwprintf(stderr, L"%ls: there is no simulated PC (SIMPC_ROOT).\n", pwszTool);
+        return false;
+    }
+    pc.Journal(L"run " + RawArguments());
+    return true;
 }
 
 std::vector<std::wstring> Arguments()

@@ -10,6 +10,10 @@
 
 namespace PeToolRun {
 
+// Finds the simulated PC and journals the run ("run " and the arguments as
+// typed); false, with a message on standard error, when there is no PC.
+bool Start(CSimPc& pc, const wchar_t* pwszTool);
+
 // Everything after the program's own name, exactly as the caller passed it,
 // so that the journal shows the caller's quoting.
 std::wstring RawArguments();
