@@ -416,6 +416,40 @@ TEST_F(WinPEBuilderTest, SetWinPELanguageMapsTheLanguageKinds)
     EXPECT_EQ(S_OK, mgr.UnmountImage(FALSE));
 }
 
+TEST_F(WinPEBuilderTest, PackagesAndDriversChangeTheMountedImage)
+{
+    const std::wstring inf = kKit + L"driver files\\net card.inf";
+    CreateDirectoryW((kKit + L"driver files").c_str(), nullptr);
+    ASSERT_TRUE(TestFiles::WriteBytes(inf, "[Version]\r\n"));
+    CWimMgr mgr(nullptr);
+    ASSERT_EQ(S_OK, mgr.SetWinPESourcePath(kKit.c_str()));
+    ASSERT_EQ(S_OK, mgr.CopyBaseWinPEImage());
+    ASSERT_EQ(S_OK, mgr.MountImage((kKit + L"Temp").c_str(), 0));
+
+    const std::wstring marker = kMount + L"\\Windows\\servicing\\Packages\\Scripting.installed";
+    EXPECT_EQ(S_OK, mgr.SetOptionalPackage(6, TRUE));
+    EXPECT_TRUE(TestFiles::Exists(marker));
+    EXPECT_EQ(S_OK, mgr.SetOptionalPackage(6, FALSE));
+    EXPECT_FALSE(TestFiles::Exists(marker));
+    EXPECT_EQ(NV_E_INVALID_ARG, mgr.SetOptionalPackage(0, TRUE));
+    EXPECT_EQ(NV_E_NO_LANGUAGE_PACK, mgr.SetOptionalPackage(3, TRUE));
+
+    EXPECT_EQ(NV_E_PATH_ARG, mgr.AddDrivers(L""));
+    EXPECT_EQ(S_OK, mgr.AddDrivers(inf.c_str()));
+    // Started, not waited for: the driver arrives a little later.
+    const std::wstring added = kMount + L"\\Windows\\System32\\drivers\\net card.inf";
+    for (int i = 0; i < 100 && !TestFiles::Exists(added); ++i)
+        Sleep(100);
+    EXPECT_TRUE(TestFiles::Exists(added));
+    auto ended = [&] {
+        std::vector<std::string> lines = ToolLines("peimg.exe", m_journalAt);
+        return !lines.empty() && lines.back().compare(0, 4, "exit") == 0;
+    };
+    for (int i = 0; i < 100 && !ended(); ++i)
+        Sleep(100);
+    EXPECT_EQ(S_OK, mgr.UnmountImage(FALSE));
+}
+
 TEST_F(WinPEBuilderTest, MakeWinPEISOWithABadLanguageDiscardsTheBuild)
 {
     // The first build folder stays, so the build runs in the kit rather
