@@ -26,6 +26,8 @@ const std::wstring kWorkCopy = kKit + L"winpe_x86\\boot.wim.building";
 const std::wstring kMount = kKit + L"winpe_x86\\mount";
 const std::wstring kWinRE = L"D:\\Recovery\\WindowsRE\\winre.wim";
 const std::wstring kBackup = L"C:\\winpe-test-backup\\";
+// ISO files go outside the program folder, which the builder copies.
+const std::wstring kIsoFolder = L"C:\\iso out\\";
 const std::wstring kOut = WINPE_OUT_DIR;
 const int kToolFailed = static_cast<int>(NV_E_FAIL);
 
@@ -154,6 +156,7 @@ protected:
         ASSERT_TRUE(CopyFileW((OwnFolder() + L"ImageTool.exe").c_str(), kProgram.c_str(), FALSE));
         ASSERT_TRUE(SetWriteTime(kProgram, HoursFromNow(-1)));
         CreateDirectoryW(kBackup.c_str(), nullptr);
+        CreateDirectoryW(kIsoFolder.c_str(), nullptr);
         ASSERT_TRUE(CopyFileW(kBootWim.c_str(), (kBackup + L"boot.wim").c_str(), FALSE));
         ASSERT_TRUE(CopyFileW(kWinRE.c_str(), (kBackup + L"winre.wim").c_str(), FALSE));
         // The judge must never see what an earlier run left.
@@ -235,7 +238,7 @@ TEST_F(WinPEBuilderTest, UpdateWIMRebuildsAnOutdatedBootImage)
     // The ISO made from the tree holds the new boot image.
     CWimMgr mgr(nullptr);
     ASSERT_EQ(S_OK, mgr.SetWinPESourcePath(kKit.c_str()));
-    const std::wstring iso = kProgramFolder + L"Windows PE.iso";
+    const std::wstring iso = kIsoFolder + L"Windows PE.iso";
     ASSERT_EQ(S_OK, mgr.MakeISO(iso.c_str(), L"WINPE", 1));
     std::string bootWim = TestFiles::ReadBytes(kBootWim);
     std::string isoBytes = TestFiles::ReadBytes(iso);
@@ -321,7 +324,10 @@ struct REImageCase {
 TEST_F(WinPEBuilderTest, UpdateREImageChecksItsPathsAndKeepsTheImageOnFailure)
 {
     const std::wstring missing = kProgramFolder + L"missing.bin";
+    const std::wstring damaged = kBackup + L"damaged.wim";
+    ASSERT_TRUE(TestFiles::WriteBytes(damaged, std::string("MSWIM\0\0\0", 8) + std::string(300, '\xff')));
     const REImageCase cases[] = {
+        {"damaged image", damaged, kProgram, NV_E_MOUNT},
         {"empty image path", L"", kProgram, NV_E_PATH_ARG},
         {"missing image", missing, kProgram, NV_E_NOT_FOUND},
         {"empty program path", kWinRE, L"", NV_E_PATH_ARG},
@@ -464,7 +470,7 @@ TEST_F(WinPEBuilderTest, MakeISOQuotesEveryPathInItsFourForms)
 {
     const std::string tree = "\"" + Narrow(kKit) + "winpe_x86\\iso\"";
     const std::string boot = "-b\"" + Narrow(kKit) + "winpe_x86\\etfsboot.com\" ";
-    const std::wstring iso = kProgramFolder + L"out put.iso";
+    const std::wstring iso = kIsoFolder + L"out put.iso";
     const std::string isoArg = " \"" + Narrow(iso) + "\"";
     struct Case {
         DWORD boot;
