@@ -15,7 +15,7 @@ for f in updatewim-boot.wim relive-winre.wim program.exe; do
   [ -f "$out/$f" ] || fail "$f: not left by the Windows side"
 done
 for wim in updatewim-boot.wim relive-winre.wim; do
-  wimlib-imagex verify "$out/$wim" >/dev/null || fail "$wim: wimlib-imagex verify"
+  wimlib-imagex verify "$out/$wim" >"$work/verify.log" 2>&1 || { cat "$work/verify.log"; fail "$wim: wimlib-imagex verify"; }
   wimlib-imagex apply "$out/$wim" 1 "$work/${wim%.wim}" >/dev/null || fail "$wim: wimlib-imagex apply"
 done
 
