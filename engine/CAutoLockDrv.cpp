@@ -7,7 +7,7 @@
 CAutoLockDrv::CAutoLockDrv(CSBRMgr* pMgr) : m_pMgr(pMgr), m_bLocked(FALSE)
 {
     CAutoTrace trace(L"CAutoLockDrv", L"CAutoLockDrv", this);
-    if (!m_pMgr || !m_pMgr->m_pIBurnMgmt || FAILED(m_pMgr->m_pIBurnMgmt->IsDrvReady()))
+    if (!m_pMgr || FAILED(m_pMgr->IsBootDriveReady()))
         return;
     HRESULT hr = m_pMgr->LockTray(TRUE);
     if (FAILED(hr))
@@ -19,7 +19,7 @@ CAutoLockDrv::CAutoLockDrv(CSBRMgr* pMgr) : m_pMgr(pMgr), m_bLocked(FALSE)
 CAutoLockDrv::~CAutoLockDrv()
 {
     CAutoTrace trace(L"CAutoLockDrv", L"~CAutoLockDrv", this);
-    if (!m_bLocked || !m_pMgr->m_pIBurnMgmt || FAILED(m_pMgr->m_pIBurnMgmt->IsDrvReady()))
+    if (!m_bLocked || FAILED(m_pMgr->IsBootDriveReady()))
         return;
     HRESULT hr = m_pMgr->LockTray(FALSE);
     if (FAILED(hr))

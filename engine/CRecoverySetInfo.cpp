@@ -48,11 +48,6 @@ HRESULT CRecoverySetInfo::LoadBuildInfoINI(const wchar_t* pwszPath)
     IniFile oIni;
     if (!oIni.SetFile(pwszPath))
         return NV_E_FILE_IO;
-    // An empty or foreign file would give empty labels to the new partitions.
-    if (!oIni.HasSection(L"Recovery")) {
-        trace.Print(L"%s has no section Recovery.", pwszPath);
-        return NV_E_FILE_IO;
-    }
     std::wstring wstrUP = oIni.GetString(L"Recovery", L"VolumeLabelUP", L"");
     std::wstring wstrRP = oIni.GetString(L"Recovery", L"VolumeLabelRP", L"");
     FormatPath(m_wszUPVolumeNameBuf, L"%s", wstrUP.c_str());
@@ -66,8 +61,11 @@ HRESULT CRecoverySetInfo::GetUPVolumeLabel()
 {
     CAutoTrace trace(L"CSBRMgr", L"GetUPVolumeLabel", this);
     wchar_t wcDrvLet = NvIsPEBootFromODD(nullptr) ? GetUCRDDrvLet() : GetRPTOOLDrvLet();
-    if (!IsLetter(wcDrvLet))
-        return NV_E_INVALID_ARG;
+    // Without a letter there is no file to read: the missing file's code.
+    if (!IsLetter(wcDrvLet)) {
+        trace.Print(L"No drive holds the build information.");
+        return NV_E_FILE_IO;
+    }
     wchar_t wszBuildInfoFile[MAX_PATH];
     FormatPath(wszBuildInfoFile, L"%c:%s", wcDrvLet, L"\\ZQ\\MLs\\BuildInfo.ini");
     trace.Print(L"wszBuildInfoFile = %s", wszBuildInfoFile);

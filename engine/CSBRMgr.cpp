@@ -40,8 +40,7 @@ CSBRMgr::CSBRMgr(IControllerEnvironment* pEnv)
       m_dwCDROMCount(0),
       m_dwCurCDROMIndex(INVALID_CDROM_INDEX),
       m_dwOSVersion(0),
-      m_arrDiscInfo{},
-      m_pDiscInfoThread(nullptr),
+      m_pDiscPass(std::make_shared<CDiscInfoPass>()),
       m_hDiscInfoWorker(nullptr),
       m_phDiscInfoEvent(nullptr),
       m_wszProgramFolder{},
@@ -93,25 +92,18 @@ CSBRMgr::CSBRMgr(IControllerEnvironment* pEnv)
     // The disc creator reads no factory disc set.
     m_pSSRDWimInfo = new (std::nothrow) ZQSSRDWimInfo();
 #endif
-    m_phDiscInfoEvent = new (std::nothrow) HANDLE(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    InitializeCriticalSection(&m_csDiscInfo);
+    m_phDiscInfoEvent = m_pDiscPass->EventSlot();
     InitializeCriticalSection(&m_csInit);
-    InitializeCriticalSection(&m_csBurn);
     CoInitialize(nullptr);
 }
 
 CSBRMgr::~CSBRMgr()
 {
-    // The disc-information pass uses the burn object and the table: it must
-    // end before either goes away.
-    JoinDiscInfoWorker();
+    // A pass that hangs in a drive is let go after the limit: it holds its
+    // own state and burn object and touches nothing of the controller.
+    JoinDiscInfoWorker(m_pEnv->DiscPassWaitMilliseconds());
     ReleaseComObjects();
-    if (m_phDiscInfoEvent) {
-        if (*m_phDiscInfoEvent)
-            CloseHandle(*m_phDiscInfoEvent);
-        delete m_phDiscInfoEvent;
-        m_phDiscInfoEvent = nullptr;
-    }
+    m_phDiscInfoEvent = nullptr;
 #ifndef RV_DISCORA
     delete m_pSSRDWimInfo;
 #endif
@@ -122,9 +114,7 @@ CSBRMgr::~CSBRMgr()
         CloseHandle(m_hResumeEvent);
     if (m_hZQRecoveryThread)
         CloseHandle(m_hZQRecoveryThread);
-    DeleteCriticalSection(&m_csBurn);
     DeleteCriticalSection(&m_csInit);
-    DeleteCriticalSection(&m_csDiscInfo);
     CoUninitialize();
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "CDiscInfoPass.h"
 #include "IControllerEnvironment.h"
 #include "MDConfig.h"
 #include "ZQPlatformVendor.h"
@@ -23,6 +24,16 @@ struct IDiskMgmt;
 struct IBurnMgmt;
 class ZQSSRDWimInfo;
 class ZQUCRDWimInfo;
+struct ZQWimInfoPar;
+class CAutoTrace;
+
+// One partition of a table about to be written, in layout-file order.
+struct ZQPlannedPartition {
+    ULONGLONG ullSize;  // bytes
+    ULONGLONG ullStart; // bytes from the start of the disk
+    WORD wType;         // its low byte goes into the table
+    DWORD dwRole;       // as the layout file's role
+};
 
 const DWORD INVALID_INDEX = static_cast<DWORD>(-1);
 const DWORD INVALID_CDROM_INDEX = static_cast<DWORD>(-1);
@@ -90,17 +101,6 @@ struct ZQPartRecord {
     DWORD dwExtra;
 };
 
-// One optical drive's entry of the disc-information table (32 bytes).
-struct ZQDiscInfo {
-    wchar_t wcDrvLet;
-    WORD wReserved;
-    DWORD dwValue1;
-    DWORD dwValue2;
-    DWORD dwValue3;
-    ULONGLONG ullCapacity;
-    DWORD dwLabelValue;
-    DWORD dwReserved;
-};
 
 // The recovery program's controller also reads the recovery set's build
 // information and sizes (the base supplies them, the controller the letters).
@@ -126,7 +126,7 @@ public:
     DWORD GetZQVendor() const { return m_enZQVendor; }
     DWORD GetZQOSVer() const { return m_dwZQOSVer; }
     void SetSkipSaveFile(BOOL bSkip) { m_bSkipSaveFile = bSkip; }
-    void SetBootCDROMIndex(DWORD dwIndex) { m_dwBootCDROMIndex = dwIndex; }
+    void SetBootCDROMIndex(DWORD dwIndex);
     RecoveryOperation GetOperation() const { return m_enOperation; }
     HRESULT SetNeedShrink(BOOL bNeed) { m_bNeedShrink = bNeed; return S_OK; }
     HRESULT SetNeedWipe() { m_bNeedWipe = TRUE; return S_OK; }
@@ -179,13 +179,94 @@ public:
     DWORD GetRPDATAPartIndexCached() const { return m_dwRPDATAPartIndex; }
     DWORD GetShrinkPartIndex() const { return m_dwShrinkPartIndex; }
     void SetRepartitioned(BOOL b) { m_bRepartitioned = b; }
+    BOOL IsRepartitioned() const { return m_bRepartitioned; }
+
+#ifndef RV_DISCORA
+    // Partition operations: they change the disk.
+    HRESULT FormatPartition(wchar_t wcDrvLet, const wchar_t* pwszType);
+    HRESULT WipeDisk(DWORD dwDisk);
+    HRESULT ZQSSRDResetDisk();
+    HRESULT ZQUCRDResetDiskByDefFile();
+    HRESULT IsSmallerHDD(BOOL* pbSmaller);
+    HRESULT SSRDIsSmallerHDD(BOOL* pbSmaller);
+    HRESULT LoadPartitionInfo(ZQSSRDWimInfo* pInfo = nullptr);
+    HRESULT IsShrinkNeed(BOOL bCountRPDATAAsFree, BOOL* pbNeed);
+    HRESULT GetHeadFreeSpace(ULONGLONG* pullBytes);
+    ULONGLONG GetUPSize() const { return m_ullUPSize; }
+    ULONGLONG GetBPSize() const { return m_ullBPSize; }
+    ULONGLONG GetDesireShrinkSize() const { return m_ullDesireShrinkSize; }
+
+    // Diskpart scripts. DeleteRPAndExtendUP: 0 once the recovery partition
+    // is gone; 0xE0EF0001 no script; 0xE0EF0003 no recovery volume, or it is
+    // still there; 0xE0EF0016 diskpart did not end. The others return 0.
+    HRESULT DeleteRPAndExtendUP();
+    HRESULT SetRPActive();
+    HRESULT ReActiveRP();
+    HRESULT SetSPActive();
+    HRESULT SetUPActive();
+    // Waits for a started tool, at most the limit by the controller's
+    // clock; 0 with its exit code, or 0xE0EF0016.
+    HRESULT WaitForTool(HANDLE hProcess, DWORD dwLimitMilliseconds, DWORD* pdwExitCode);
+
+    // Boot repair. The tools' exit codes are logged; a failing WinRE script
+    // fails ReCreateWinREBootEntry, so that the recovery partition stays.
+    HRESULT ZQFixBCD(wchar_t wcStore, wchar_t wcWindows);
+    HRESULT FixBCDForPlatform();
+    HRESULT CallSetMBR();
+    HRESULT RecoverMBR();
+    HRESULT RebuildSPByBCDBoot();
+    HRESULT ReCreateWinREBootEntry();
+    HRESULT CopyCustomWinreToUP();
+    // Copies the recovery environment's start files from a user-created
+    // disc to the recovery partition; nothing is deleted unless the disc
+    // holds every required file.
+    HRESULT ZQCopyPEFiles(BOOL bDoIt);
+
+    // The healthy-partition list of "MD.ini" ([HealthyUPList] Path1...).
+    BOOL GetUPHealthyFileList(std::list<std::wstring>* pList, wchar_t wcUP);
+    void GetMDIniInfo(BOOL* pbMDIniExist, BOOL* pbIniListNotEmpty);
+    BOOL IsUPHealthyByFileList();
+
+    // Recovery-set files, the Windows partition's label, System Restore.
+    HRESULT ZQGetSoftwareBuildFilename(wchar_t wcDrvLet, wchar_t* pwszName, DWORD cchName);
+    HRESULT ZQDeleteWimFiles(wchar_t wcDrvLet);
+    HRESULT ZQSaveFileForCNB();
+    HRESULT RemoveReadOnlyAttribute();
+    HRESULT SetUPVolumeLabel();
+    HRESULT LaunchMSRestore(BOOL bWait);
+
+    // Marker and flag files.
+    HRESULT WriteUpFlg();
+    BOOL ZqcdFlgIsExistInUP();
+    BOOL ZqcdFlgIsExistInRP();
+    HRESULT WriteRpLog();
+    HRESULT ZQCreateRPIsRemovedFlg();
+    HRESULT GenerateFlagFile();
+    HRESULT CreateMDinImgFlag();
+    HRESULT CreateSystemRecoveryDoneFlag();
+    BOOL PureOSEnabled();
+    HRESULT CreateSSRDFlagFile(const wchar_t* pwszBuildID);
+    HRESULT UpdateRecoveryCount();
+
+    // Saved user files ("savefile.ini"): full paths in list order; each
+    // pre-save gives one saved path per input path.
+    HRESULT GetSaveFileList(std::list<std::wstring>& lstFiles);
+    HRESULT PreSaveFileProcessingForRP(const std::list<std::wstring>& lstSrc, std::list<std::wstring>& lstSaved);
+    HRESULT PreSaveFileProcessingForUCRD(const std::list<std::wstring>& lstInput, std::list<std::wstring>& lstSaved);
+    HRESULT PreSaveFileProcessingForSSRD(const std::list<std::wstring>& lstInput, std::list<std::wstring>& lstSaved);
+    HRESULT PostSaveFileProcessingFromRP(const std::list<std::wstring>& lstSaved, const std::list<std::wstring>& lstSrc);
+    HRESULT PostSaveFileProcessingForUCRD(const std::list<std::wstring>& lstSaved,
+                                          const std::list<std::wstring>& lstSrc);
+#endif
 
     // Optical drives and recovery discs.
     HRESULT InitBurning();
     DWORD GetCDROMCount();
     HRESULT GetDrvLetter(DWORD dwIndex, wchar_t* pwcDrvLet);
+    // The tray calls act on the boot optical drive, selected first.
     HRESULT LockTray(BOOL bLock);
     HRESULT EjectTray(BOOL bEject);
+    HRESULT IsBootDriveReady();
     wchar_t GetSSRDDrvLet();
     wchar_t GetUCRDDrvLet();
     BOOL IsUCRDDrvLetRight(wchar_t wcDrvLet);
@@ -220,6 +301,8 @@ public:
     // Called by a worker between steps: returns once no pause is in force,
     // or FALSE at once when the user aborted.
     BOOL WaitWhilePaused();
+    // pvUserData (and the copy routine's lpData) is the controller or null;
+    // with the controller the work holds while it is paused.
     static DWORD CALLBACK ZQWIMMessageCallback(DWORD dwMessage, WPARAM wParam, LPARAM lParam, PVOID pvUserData);
     static DWORD CALLBACK ZQCopyProgressRoutine(LARGE_INTEGER liTotalFileSize, LARGE_INTEGER liTotalBytesTransferred,
                                                 LARGE_INTEGER liStreamSize, LARGE_INTEGER liStreamBytesTransferred,
@@ -235,6 +318,10 @@ public:
     BOOL SetupQsvd();
     BOOL InstallWimMount(const wchar_t* pwszFolder);
     BOOL WimFltrStarted() const { return m_bWimFltrStarted; }
+#ifndef RV_DISCORA
+    // TRUE when System Restore runs.
+    BOOL IsMSRestoreRunning();
+#endif
 
     // Process-wide operation state, written by the worker thread, the
     // imaging callback and the copy routines, read by the polling page.
@@ -270,13 +357,37 @@ private:
     DWORD Win7NotebookRPDATAPartIndex();
     // Optical drives: every select-then-ask sequence runs under m_csBurn.
     HRESULT EnsureBurnMgmt();
+    void SelectBootDrive();
     HRESULT RefreshDriveCount();
     BOOL UCRDMarksPresent(wchar_t wcDrvLet);
     BOOL DiscLabelMatchesWaitedDisc();
     void RejectDisc();
-    static DWORD WINAPI DiscInfoThread(LPVOID pv);
-    void RunDiscInfoPass();
-    void JoinDiscInfoWorker();
+    CRITICAL_SECTION* BurnLock() { return m_pDiscPass->BurnLock(); }
+    // Waits a limited time for the last pass's thread, then lets it go.
+    void JoinDiscInfoWorker(DWORD dwMilliseconds);
+#ifndef RV_DISCORA
+    // Partitions: formats positions 1..dwCount of the disk once each has a letter.
+    HRESULT FormatNewPartitions(DWORD dwDisk, DWORD dwCount);
+    HRESULT FormatWithRetries(wchar_t wcDrvLet);
+    HRESULT RunDiskPartScript(const wchar_t* pwszScript, CAutoTrace& trace);
+    HRESULT RunActivationScript(const wchar_t* pwszScript, const std::string& strScript, const std::wstring& wstrParams,
+                                CAutoTrace& trace);
+    HRESULT RunRPActiveScript(wchar_t wcRP, CAutoTrace& trace);
+    // Starts a tool hidden and waits for it; 0 with its exit code, or
+    // 0xE0EF0003 when it cannot start.
+    HRESULT RunTool(const wchar_t* pwszFile, const wchar_t* pwszParams, const wchar_t* pwszFolder, DWORD* pdwExitCode);
+    HRESULT PreSave(const std::list<std::wstring>& lstInput, std::list<std::wstring>& lstSaved,
+                    const std::wstring& wstrFirst, const std::wstring& wstrSecond, BOOL bReplaceStrictly);
+    HRESULT PostSave(const std::list<std::wstring>& lstSaved, const std::list<std::wstring>& lstSrc);
+    HRESULT CreateNotebookFlag(const wchar_t* pwszTail);
+    // One copy of ZQCopyPEFiles, counted into the copy progress.
+    HRESULT CopyCountedFile(const wchar_t* pwszSrc, const wchar_t* pwszDst, BOOL bWithProgress);
+    // "MD\Image" for a notebook's Windows partition, else "preload".
+    const wchar_t* ImageFolder(wchar_t wcDrvLet);
+    HRESULT PlanUCRDLayout(wchar_t wcUCRD, ULONGLONG ullDiskSize, std::vector<ZQPlannedPartition>& plan);
+    HRESULT PlanDesktopEntry(wchar_t wcUCRD, ULONGLONG ullDiskSize, const ZQWimInfoPar& par, ULONGLONG& ullRunning,
+                             ZQPlannedPartition& p);
+#endif
     // Progress.
     DWORD ElapsedSeconds(int iRule);
     DWORD GetFactoryResetPercent();
@@ -301,13 +412,12 @@ private:
     DWORD m_dwCDROMCount;
     DWORD m_dwCurCDROMIndex;
     DWORD m_dwOSVersion;
-    ZQDiscInfo m_arrDiscInfo[26];
-    HANDLE m_pDiscInfoThread; // set while a pass runs
+    // The table, the pass's event and the burn lock live in the pass state,
+    // which a hung pass thread keeps alive after the controller has gone.
+    std::shared_ptr<CDiscInfoPass> m_pDiscPass;
     HANDLE m_hDiscInfoWorker; // the last pass's thread, waited for before reuse and at the end
     HANDLE* m_phDiscInfoEvent;
-    CRITICAL_SECTION m_csDiscInfo;
     CRITICAL_SECTION m_csInit;
-    CRITICAL_SECTION m_csBurn;
     wchar_t m_wszProgramFolder[MAX_PATH];
     IBurnMgmt* m_pIBurnMgmt;
     DWORD m_dwUPDiskIndex;
@@ -360,8 +470,15 @@ private:
 // Formats into a narrow buffer of MAX_PATH characters, cut when too long.
 int FormatPathA(char (&szBuf)[MAX_PATH], const char* pszFormat, ...);
 
+#ifndef RV_DISCORA
+// A user-created disc's label ("Recovery" + disc number + disc count) cut
+// at 'y': the text before must be "Recover" (any case); *pwstrDigits gets
+// the token after it, empty when there is none.
+enum UCRDLabelSplit { ULS_NO_SPLIT, ULS_WRONG_TEXT, ULS_OK };
+UCRDLabelSplit SplitUCRDLabel(const std::wstring& wstrLabel, std::wstring* pwstrDigits);
+#endif
+
 // Delete the driver services; TRUE when deleted or absent.
 BOOL DeleteWimFltrService();
 BOOL DeleteQsvdService();
-// TRUE when System Restore runs.
-BOOL IsMSRestoreRunning();
+

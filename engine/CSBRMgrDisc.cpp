@@ -46,7 +46,7 @@ HRESULT CSBRMgr::EnsureBurnMgmt()
 
 HRESULT CSBRMgr::RefreshDriveCount()
 {
-    CBurnLock lock(&m_csBurn);
+    CBurnLock lock(BurnLock());
     m_pIBurnMgmt->Initialize(0);
     DWORD dwCount = 0;
     HRESULT hr = m_pIBurnMgmt->GetDriveCount(&dwCount);
@@ -77,7 +77,31 @@ HRESULT CSBRMgr::GetDrvLetter(DWORD dwIndex, wchar_t* pwcDrvLet)
     return m_pIBurnMgmt->GetDrvLetter(dwIndex, pwcDrvLet);
 }
 
+void CSBRMgr::SetBootCDROMIndex(DWORD dwIndex)
+{
+    m_dwBootCDROMIndex = dwIndex;
+    m_pDiscPass->SetBootIndex(dwIndex);
+}
+
+void CSBRMgr::SelectBootDrive()
+{
+    // Another pass may have left any drive current; the tray calls act on
+    // the current one. Callers hold the burn lock.
+    if (m_pIBurnMgmt && m_dwBootCDROMIndex != INVALID_CDROM_INDEX
+        && SUCCEEDED(m_pIBurnMgmt->SelectDrive(m_dwBootCDROMIndex)))
+        m_dwCurCDROMIndex = m_dwBootCDROMIndex;
+}
+
 #ifndef RV_DISCORA
+
+HRESULT CSBRMgr::IsBootDriveReady()
+{
+    if (!m_pIBurnMgmt)
+        return E_FAIL;
+    CBurnLock lock(BurnLock());
+    SelectBootDrive();
+    return m_pIBurnMgmt->IsDrvReady();
+}
 
 HRESULT CSBRMgr::LockTray(BOOL bLock)
 {
@@ -86,6 +110,8 @@ HRESULT CSBRMgr::LockTray(BOOL bLock)
         trace.Print(L"m_pIBurnMgmt == NULL");
         return E_FAIL;
     }
+    CBurnLock lock(BurnLock());
+    SelectBootDrive();
     HRESULT hr = m_pIBurnMgmt->LockTray(bLock);
     trace.Print(L"IBurnMgmt::LockTray returns hr == %lx", hr);
     return hr;
@@ -95,6 +121,8 @@ HRESULT CSBRMgr::EjectTray(BOOL bEject)
 {
     if (!m_pIBurnMgmt)
         return E_FAIL;
+    CBurnLock lock(BurnLock());
+    SelectBootDrive();
     return m_pIBurnMgmt->EjectTray(bEject);
 }
 
@@ -111,7 +139,7 @@ wchar_t CSBRMgr::GetSSRDDrvLet()
     }
     WCHAR wcDrvLet = 0;
     if (m_pIBurnMgmt) {
-        CBurnLock lock(&m_csBurn);
+        CBurnLock lock(BurnLock());
         if (SUCCEEDED(m_pIBurnMgmt->SelectDrive(m_dwBootCDROMIndex)))
             m_dwCurCDROMIndex = m_dwBootCDROMIndex;
         if (SUCCEEDED(m_pIBurnMgmt->IsDrvReady())) {
@@ -185,7 +213,7 @@ wchar_t CSBRMgr::GetUCRDDrvLet()
     }
     WCHAR wcDrvLet = 0;
     {
-        CBurnLock lock(&m_csBurn);
+        CBurnLock lock(BurnLock());
         if (SUCCEEDED(m_pIBurnMgmt->SelectDrive(m_dwBootCDROMIndex)))
             m_dwCurCDROMIndex = m_dwBootCDROMIndex;
         if (FAILED(m_pIBurnMgmt->IsDrvReady())) {
@@ -332,20 +360,38 @@ HRESULT CSBRMgr::ZQGetDiscCount(BOOL bFactorySet, DWORD* pdwCount)
     return S_OK;
 }
 
+UCRDLabelSplit SplitUCRDLabel(const std::wstring& wstrLabel, std::wstring* pwstrDigits)
+{
+    // Tokens as the runtime tokenizer cuts them at a lower-case 'y': leading
+    // delimiters skipped, each token ends at the next one.
+    const wchar_t kDelimiter = L'y';
+    size_t first = wstrLabel.find_first_not_of(kDelimiter);
+    if (first == std::wstring::npos)
+        return ULS_NO_SPLIT;
+    size_t end = wstrLabel.find(kDelimiter, first);
+    if (_wcsicmp(wstrLabel.substr(first, end == std::wstring::npos ? end : end - first).c_str(), L"Recover") != 0)
+        return ULS_WRONG_TEXT;
+    pwstrDigits->clear();
+    size_t second = end == std::wstring::npos ? end : wstrLabel.find_first_not_of(kDelimiter, end);
+    if (second != std::wstring::npos)
+        *pwstrDigits = wstrLabel.substr(second, wstrLabel.find(kDelimiter, second) - second);
+    return ULS_OK;
+}
+
 BOOL CSBRMgr::DiscLabelMatchesWaitedDisc()
 {
     CAutoTrace trace(L"CSBRMgr", L"ZQWaitTheCorrectRecoverydisc", nullptr);
     std::wstring label = m_pEnv->VolumeLabel(GetUCRDDrvLet());
-    size_t y = label.find_first_of(L"yY");
-    if (y == std::wstring::npos || y == 0) {
+    std::wstring digits;
+    UCRDLabelSplit enSplit = SplitUCRDLabel(label, &digits);
+    if (enSplit == ULS_NO_SPLIT) {
         trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Return failure from wcstok_s().");
         return FALSE;
     }
-    if (_wcsicmp(label.substr(0, y).c_str(), L"Recover") != 0) {
+    if (enSplit == ULS_WRONG_TEXT) {
         trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Return failure from _wcsicmp().");
         return FALSE;
     }
-    std::wstring digits = label.substr(y + 1);
     if (digits.size() >= 1 && static_cast<DWORD>(digits[0] - L'0') == m_dwWaitingDiscIndex + 1)
         return TRUE;
     trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Return failure in [Step 2]: Check if disc index is right.");
@@ -374,9 +420,9 @@ HRESULT CSBRMgr::ZQWaitTheCorrectRecoverydisc(DWORD dwDiscIndex)
                 return NV_E_USER_CANCELLED;
             if (!m_pIBurnMgmt)
                 return E_FAIL;
-            if (SUCCEEDED(m_pIBurnMgmt->IsDrvReady()))
+            if (SUCCEEDED(IsBootDriveReady()))
                 break;
-            Sleep(dwPoll);
+            m_pEnv->Clock().Sleep(dwPoll);
         }
         trace.Print(L"[ZQWaitTheCorrectRecoverydisc] - Drive is ready.");
         LockTray(TRUE);
@@ -403,82 +449,27 @@ HRESULT CSBRMgr::GetWaitingDiscIndex(DWORD* pdwIndex)
 
 HRESULT CSBRMgr::UpdateDiscInfoCache()
 {
-    EnterCriticalSection(&m_csDiscInfo);
-    bool bBusy = m_pDiscInfoThread != nullptr;
-    LeaveCriticalSection(&m_csDiscInfo);
-    if (bBusy || !m_phDiscInfoEvent || !*m_phDiscInfoEvent)
+    if (m_pDiscPass->IsRunning() || !m_phDiscInfoEvent || !*m_phDiscInfoEvent)
         return NV_E_FAIL;
     if (SUCCEEDED(EnsureBurnMgmt()))
         RefreshDriveCount();
-    JoinDiscInfoWorker();
-    ResetEvent(*m_phDiscInfoEvent);
-    EnterCriticalSection(&m_csDiscInfo);
-    m_hDiscInfoWorker = CreateThread(nullptr, 0, DiscInfoThread, this, CREATE_SUSPENDED, nullptr);
-    m_pDiscInfoThread = m_hDiscInfoWorker;
-    bool bStarted = m_hDiscInfoWorker != nullptr;
-    LeaveCriticalSection(&m_csDiscInfo);
-    if (bStarted)
-        ResumeThread(m_hDiscInfoWorker);
-    if (!bStarted) {
-        SetEvent(*m_phDiscInfoEvent);
+    JoinDiscInfoWorker(m_pEnv->DiscPassWaitMilliseconds());
+    HANDLE hThread = nullptr;
+    if (FAILED(m_pDiscPass->Start(m_pIBurnMgmt, m_dwCDROMCount, IsUnderWinPE(), &hThread)))
         return NV_E_FAIL;
-    }
+    m_hDiscInfoWorker = hThread;
     return S_OK;
 }
 
-void CSBRMgr::JoinDiscInfoWorker()
+void CSBRMgr::JoinDiscInfoWorker(DWORD dwMilliseconds)
 {
     if (!m_hDiscInfoWorker)
         return;
-    WaitForSingleObject(m_hDiscInfoWorker, INFINITE);
+    if (WaitForSingleObject(m_hDiscInfoWorker, dwMilliseconds) != WAIT_OBJECT_0)
+        DebugPrint(L"The disc-information pass did not end in %lu ms; it is left to finish alone.\n",
+                   dwMilliseconds);
     CloseHandle(m_hDiscInfoWorker);
     m_hDiscInfoWorker = nullptr;
-}
-
-DWORD WINAPI CSBRMgr::DiscInfoThread(LPVOID pv)
-{
-    CSBRMgr* pMgr = static_cast<CSBRMgr*>(pv);
-    if (pMgr && pMgr->m_phDiscInfoEvent && *pMgr->m_phDiscInfoEvent)
-        pMgr->RunDiscInfoPass();
-    return 0;
-}
-
-void CSBRMgr::RunDiscInfoPass()
-{
-    HRESULT hrCom = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (IsUnderWinPE() && SUCCEEDED(EnsureBurnMgmt()))
-        RefreshDriveCount();
-    EnterCriticalSection(&m_csDiscInfo);
-    DWORD dwCount = m_dwCDROMCount < 26 ? m_dwCDROMCount : 26;
-    for (DWORD i = 0; i < dwCount && m_pIBurnMgmt; ++i) {
-        ZQDiscInfo entry{};
-        CBurnLock lock(&m_csBurn);
-        if (SUCCEEDED(m_pIBurnMgmt->SelectDrive(i)))
-            m_dwCurCDROMIndex = i;
-        BurnDiscInfo info{};
-        if (SUCCEEDED(m_pIBurnMgmt->GetDiscInfo(&info))) {
-            entry.dwValue1 = info.dwMediaType;
-            entry.dwValue2 = info.dwDiscStatus;
-            entry.dwValue3 = info.dwFreeSectors;
-            entry.ullCapacity = static_cast<ULONGLONG>(info.dwCapacitySectors) * 2048;
-        }
-        WCHAR wc = 0;
-        if (FAILED(m_pIBurnMgmt->GetDrvLetter(i, &wc)))
-            wc = 0;
-        entry.wcDrvLet = static_cast<wchar_t>(towupper(wc));
-        BurnDiscLabel label{};
-        if (SUCCEEDED(m_pIBurnMgmt->GetDiscLabel(&label)))
-            entry.dwLabelValue = label.dwValue;
-        m_arrDiscInfo[i] = entry;
-    }
-    for (DWORD i = dwCount; i < 26; ++i)
-        m_arrDiscInfo[i] = ZQDiscInfo{};
-    // The handle stays with the controller, which waits for it and closes it.
-    m_pDiscInfoThread = nullptr;
-    LeaveCriticalSection(&m_csDiscInfo);
-    if (SUCCEEDED(hrCom))
-        CoUninitialize();
-    SetEvent(*m_phDiscInfoEvent);
 }
 
 BOOL CSBRMgr::WaitDiscInfoPass(DWORD dwMilliseconds)
@@ -489,11 +480,5 @@ BOOL CSBRMgr::WaitDiscInfoPass(DWORD dwMilliseconds)
 
 ZQDiscInfo CSBRMgr::GetDiscInfoEntry(DWORD dwIndex)
 {
-    ZQDiscInfo entry{};
-    if (dwIndex >= 26)
-        return entry;
-    EnterCriticalSection(&m_csDiscInfo);
-    entry = m_arrDiscInfo[dwIndex];
-    LeaveCriticalSection(&m_csDiscInfo);
-    return entry;
+    return m_pDiscPass->Entry(dwIndex);
 }

@@ -161,10 +161,10 @@ DWORD CSBRMgr::ZQGetRPDATADiskIndex()
         trace.Print(L"dwUPDiskIndex = %lu", u);
         if (u != INVALID_INDEX) {
             if (IsOneSSDPlusOneHDD() && GetZQVendor() == ZQ_VENDOR_CNB) {
-                // The other fixed disk: a USB disk plugged in beside the two
-                // must never receive the factory image.
+                // The other fixed disk, whichever kind the main disk is: a USB
+                // disk plugged in beside the two must never receive the image.
                 for (DWORD d = 0; d < m_dwDiskCount; ++d) {
-                    if (d != u && !IsRemovable(d) && DetectDriveType(d) == kHardDisk) {
+                    if (d != u && !IsRemovable(d)) {
                         m_dwRPDATADiskIndex = d;
                         break;
                     }

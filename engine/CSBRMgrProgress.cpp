@@ -96,6 +96,8 @@ HRESULT CSBRMgr::GetZQProgress(DWORD* pdwStatus, DWORD* pdwPercent, wchar_t* pws
         }
     }
     *pdwStatus = m_enZQStatus;
+    // Kinds without a percent rule leave the caller's value alone.
+    bool bRuled = true;
     if (pdwPercent) {
         switch (m_enOperation) {
         case RO_FACTORY_RESET: *pdwPercent = GetFactoryResetPercent(); break;
@@ -103,12 +105,12 @@ HRESULT CSBRMgr::GetZQProgress(DWORD* pdwStatus, DWORD* pdwPercent, wchar_t* pws
         case RO_SSRD_FACTORY_RESET: *pdwPercent = GetSSRDPercent(); break;
         case RO_REMOVE_RP: *pdwPercent = GetRemoveRPPercent(); break;
         case RO_REIMAGE: *pdwPercent = m_dwPercent; break;
-        default: break;
+        default: bRuled = false; break;
         }
         // A worker that ended well has finished, whatever its rule reached.
-        if (bEnded)
+        if (bRuled && bEnded)
             *pdwPercent = 100;
-        else if (*pdwPercent >= 100)
+        else if (bRuled && *pdwPercent >= 100)
             *pdwPercent = 99;
     }
     if (pwszFile && cchFile) {
@@ -263,7 +265,7 @@ DWORD CSBRMgr::GetRemoveRPPercent()
     return t > 297 ? 99 : t / 3;
 }
 
-DWORD CALLBACK CSBRMgr::ZQWIMMessageCallback(DWORD dwMessage, WPARAM wParam, LPARAM lParam, PVOID)
+DWORD CALLBACK CSBRMgr::ZQWIMMessageCallback(DWORD dwMessage, WPARAM wParam, LPARAM lParam, PVOID pvUserData)
 {
     const wchar_t* pwszPath = reinterpret_cast<const wchar_t*>(wParam);
     int iError = static_cast<int>(lParam);
@@ -273,6 +275,11 @@ DWORD CALLBACK CSBRMgr::ZQWIMMessageCallback(DWORD dwMessage, WPARAM wParam, LPA
         m_dwPercent = static_cast<DWORD>(wParam);
         return 0;
     case kImagingMsgProcess:
+        // On battery the apply holds here, between files, until power returns.
+        if (pvUserData && !static_cast<CSBRMgr*>(pvUserData)->WaitWhilePaused()) {
+            DebugPrint(L"TRUE == m_bUserAbort");
+            return kImagingAbort;
+        }
         if (m_bUserAbort) {
             DebugPrint(L"TRUE == m_bUserAbort");
             return kImagingAbort;
@@ -299,9 +306,12 @@ DWORD CALLBACK CSBRMgr::ZQWIMMessageCallback(DWORD dwMessage, WPARAM wParam, LPA
 
 DWORD CALLBACK CSBRMgr::ZQCopyProgressRoutine(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER,
                                               LARGE_INTEGER liStreamBytesTransferred, DWORD, DWORD dwCallbackReason,
-                                              HANDLE, HANDLE, LPVOID)
+                                              HANDLE, HANDLE, LPVOID lpData)
 {
     CAutoTrace trace(L"CSBRMgr", L"ZQCopyProgressRoutine", nullptr);
+    // On battery the copy holds here, between chunks; an abort ends it.
+    if (lpData && !static_cast<CSBRMgr*>(lpData)->WaitWhilePaused())
+        return PROGRESS_CANCEL;
     if (dwCallbackReason == CALLBACK_CHUNK_FINISHED || dwCallbackReason == CALLBACK_STREAM_SWITCH) {
         m_ullSingleFileTransfer = static_cast<ULONGLONG>(liStreamBytesTransferred.QuadPart);
         trace.PrintTagged(L"m_ullSingleFileTransfer = %llu", static_cast<ULONGLONG>(m_ullSingleFileTransfer));

@@ -147,7 +147,7 @@ BOOL DeleteQsvdService()
 }
 
 #ifndef RV_DISCORA
-BOOL IsMSRestoreRunning()
+BOOL CSBRMgr::IsMSRestoreRunning()
 {
     return NvIsProcessRunning(L"rstrui.exe");
 }

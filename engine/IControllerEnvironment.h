@@ -21,6 +21,11 @@ public:
     virtual DWORD DiscPollMilliseconds() = 0;
     // Volume label of a drive's root; empty when it cannot be read.
     virtual std::wstring VolumeLabel(wchar_t wcDrvLet) = 0;
+    // How long the controller's end waits for a disc-information pass.
+    virtual DWORD DiscPassWaitMilliseconds() { return kDiscPassWaitMilliseconds; }
+
+    // A drive that answers takes well under a second per call.
+    static const DWORD kDiscPassWaitMilliseconds = 30000;
 };
 
 // The running program and the real system.

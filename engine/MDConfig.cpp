@@ -17,11 +17,6 @@ HRESULT MDConfig::LoadConfig(const wchar_t* pwszPath)
     IniFile oIni;
     if (pwszPath == nullptr || !NvFileExists(pwszPath) || !oIni.SetFile(pwszPath))
         return NV_E_FILE_NOT_EXIST;
-    // An empty or foreign file is no configuration.
-    if (!oIni.HasAnySection()) {
-        trace.Print(L"%s holds no section.", pwszPath);
-        return NV_E_FILE_NOT_EXIST;
-    }
 
     m_ullLargeSSDThreshold = static_cast<ULONGLONG>(oIni.GetNumber(L"SystemRecovery", L"LargeSSDThreshold", 0));
 #ifndef RV_DISCORA

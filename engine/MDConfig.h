@@ -7,7 +7,8 @@
 
 class MDConfig {
 public:
-    // 0; 0xE0EF002F when the file is missing or holds no section at all.
+    // 0; 0xE0EF002F when the file is missing. Missing sections and keys
+    // give the defaults.
     HRESULT LoadConfig(const wchar_t* pwszPath);
 
     std::wstring m_wstrPath;               // the file loaded; empty until then

@@ -5,7 +5,7 @@
 HRESULT ZQSSRDWimInfo::LoadFile(const wchar_t* pwszPath)
 {
     ZQWimInfoReader reader;
-    HRESULT hr = reader.Open(pwszPath, 2);
+    HRESULT hr = reader.Open(pwszPath);
     if (FAILED(hr))
         return hr;
     for (int n = 1; n <= 2; ++n) {

@@ -24,7 +24,7 @@ HRESULT ZQUCRDWimInfo::LoadFile(const wchar_t* pwszPath)
 {
     CAutoTrace trace(L"ZQUCRDWimInfo", L"LoadFile", this);
     ZQWimInfoReader reader;
-    HRESULT hr = reader.Open(pwszPath, 4);
+    HRESULT hr = reader.Open(pwszPath);
     if (FAILED(hr))
         return hr;
 

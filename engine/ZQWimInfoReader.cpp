@@ -20,7 +20,7 @@ void ZQWimInfoReader::SectionName(int nPart, wchar_t (&wszName)[16])
     wszName[15] = L'\0';
 }
 
-HRESULT ZQWimInfoReader::Open(const wchar_t* pwszPath, int nLastPart)
+HRESULT ZQWimInfoReader::Open(const wchar_t* pwszPath)
 {
     if (pwszPath == nullptr)
         return NV_E_INVALID_ARG;
@@ -28,16 +28,9 @@ HRESULT ZQWimInfoReader::Open(const wchar_t* pwszPath, int nLastPart)
         DebugPrint(L"Layout file %s does not exist.\n", pwszPath);
         return NV_E_FAIL;
     }
-    // An empty, cut or foreign file must not read as a layout of empty
-    // partitions.
-    for (int n = 1; n <= nLastPart; ++n) {
-        wchar_t wszSection[16];
-        SectionName(n, wszSection);
-        if (m_oIni.HasSection(wszSection))
-            return S_OK;
-    }
-    DebugPrint(L"Layout file %s holds no partition section.\n", pwszPath);
-    return NV_E_FAIL;
+    // Missing sections read as empty entries; the callers refuse a layout
+    // whose sizes are 0 before anything is written.
+    return S_OK;
 }
 
 void ZQWimInfoReader::ReadCommon(const wchar_t* pwszSection, ZQWimInfoPar& par)

@@ -8,9 +8,8 @@
 
 class ZQWimInfoReader {
 public:
-    // Opens the layout file; 0, 0xE0EF001E or 0xE0EF0003 (missing file, or
-    // none of the sections PART0001 to PART000<nLastPart>).
-    HRESULT Open(const wchar_t* pwszPath, int nLastPart);
+    // Opens the layout file; 0, 0xE0EF001E or 0xE0EF0003 (missing file).
+    HRESULT Open(const wchar_t* pwszPath);
     static void SectionName(int nPart, wchar_t (&wszName)[16]);
     // The eight keys every layout has; a missing key gives its default.
     void ReadCommon(const wchar_t* pwszSection, ZQWimInfoPar& par);

@@ -96,6 +96,7 @@ void CWimMgr::ResetDataMembers()
     m_hWimImage = nullptr;
     m_hImage = nullptr;
     m_pfnMsgCallback = nullptr;
+    m_pvMsgCallbackData = nullptr;
     m_vecRefFiles.clear();
     ZeroMemory(&m_oWimInfo, sizeof(m_oWimInfo));
 }

@@ -69,6 +69,11 @@ public:
     HRESULT STDMETHODCALLTYPE MakeISO(LPCWSTR pwszIsoPath, LPCWSTR pwszLabel, DWORD dwBoot) override;
     HRESULT STDMETHODCALLTYPE Reset() override;
 
+    // User data handed to the message callback: the recovery controller, so
+    // that its callback can hold the apply while the controller is paused.
+    // Without it the apply passes none and the capture passes this object.
+    void SetMessageCallbackData(PVOID pvData) { m_pvMsgCallbackData = pvData; }
+
     // Empties every member; handles are forgotten, not closed.
     void ResetDataMembers();
 
@@ -92,6 +97,7 @@ protected:
     wchar_t m_wcTargetDrive;
     HANDLE m_hImage;
     WIMMessageCallback m_pfnMsgCallback;
+    PVOID m_pvMsgCallbackData = nullptr;
     std::vector<std::wstring> m_vecRefFiles;
     wchar_t m_szCaptureTarget[MAX_PATH];
     wchar_t m_szCaptureSource[MAX_PATH];

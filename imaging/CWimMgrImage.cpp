@@ -260,7 +260,7 @@ HRESULT STDMETHODCALLTYPE CWimMgr::RestoreWimImage()
 
     trace.Print(L"WIMRegisterMessageCallback");
     if (m_pfnMsgCallback &&
-        WIMRegisterMessageCallback(nullptr, AsFarProc(m_pfnMsgCallback), nullptr) == INVALID_CALLBACK_VALUE) {
+        WIMRegisterMessageCallback(nullptr, AsFarProc(m_pfnMsgCallback), m_pvMsgCallbackData) == INVALID_CALLBACK_VALUE) {
         trace.Print(L"WIMRegisterMessageCallback fail.\n");
         return NV_E_FAIL;
     }
@@ -338,7 +338,8 @@ HRESULT STDMETHODCALLTYPE CWimMgr::BackupToImage()
     // Without a callback there is nothing to register; registering a null one
     // would fail the capture for no reason.
     if (m_pfnMsgCallback &&
-        WIMRegisterMessageCallback(nullptr, AsFarProc(m_pfnMsgCallback), this) == INVALID_CALLBACK_VALUE) {
+        WIMRegisterMessageCallback(nullptr, AsFarProc(m_pfnMsgCallback),
+                                   m_pvMsgCallbackData ? m_pvMsgCallbackData : this) == INVALID_CALLBACK_VALUE) {
         trace.Print(L"WIMRegisterMessageCallback failed.");
         return NV_E_WIM_REGISTER_CB;
     }

@@ -4,6 +4,7 @@
 
 #include "CSimPcFile.h"
 #include "CSimPcLock.h"
+#include "WineVolume.h"
 
 #include <memory>
 #include <type_traits>
@@ -388,8 +389,10 @@ HRESULT CSimPc::EjectDisc(SimPcState& state, SimOptical& drive)
     }
     drive.disc.clear();
     drive.trayOpen = true;
-    if (drive.queue.empty())
+    if (drive.queue.empty()) {
+        RefreshWineVolume(drive.letter);
         return S_OK;
+    }
     std::wstring next = drive.queue.front();
     drive.queue.erase(drive.queue.begin());
     return InsertDisc(state, drive, next);
@@ -410,5 +413,9 @@ HRESULT CSimPc::InsertDisc(SimPcState& state, SimOptical& drive, const std::wstr
     if (!drive.present)
         return S_OK;
     HRESULT hr = MoveFolder(DiscFolder(id), DriveFolder(drive.letter));
-    return FAILED(hr) ? hr : WriteLabel(DriveFolder(drive.letter), disc->label);
+    if (SUCCEEDED(hr))
+        hr = WriteLabel(DriveFolder(drive.letter), disc->label);
+    // Without this Wine would go on showing the label of the disc before.
+    RefreshWineVolume(drive.letter);
+    return hr;
 }

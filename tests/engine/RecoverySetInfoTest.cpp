@@ -86,12 +86,21 @@ TEST_F(RecoverySetInfoTest, BuildInformation)
     EXPECT_EQ(NV_E_INVALID_ARG, m_info.ReadNumericValueFromBuildInfoIni(L'K', L"Recovery", L"SizeUP", nullptr));
 }
 
-TEST_F(RecoverySetInfoTest, BuildInformationFailures)
+// Only a missing file fails; a file without [Recovery] gives empty labels.
+TEST_F(RecoverySetInfoTest, BuildInformationWithoutValues)
 {
     struct {
         const char* name;
         const char* content; // null: no file
-    } cases[] = {{"missing", nullptr}, {"empty", ""}, {"no section Recovery", "[Other]\r\nx=1\r\n"}};
+        HRESULT hr;
+        const wchar_t* up;
+        const wchar_t* rp;
+    } cases[] = {
+        {"missing", nullptr, NV_E_FILE_IO, L"before", L"before"},
+        {"empty", "", S_OK, L"", L""},
+        {"no section Recovery", "[Other]\r\nx=1\r\n", S_OK, L"", L""},
+        {"only the UP label", "[Recovery]\r\nVolumeLabelUP=OS\r\n", S_OK, L"OS", L""},
+    };
     for (const auto& c : cases) {
         ClearDrive(L'K');
         if (c.content) {
@@ -99,10 +108,31 @@ TEST_F(RecoverySetInfoTest, BuildInformationFailures)
             ASSERT_TRUE(WriteText(L"K:\\zq\\MLs\\BuildInfo.ini", c.content));
         }
         wcscpy(m_info.m_wszUPVolumeNameBuf, L"before");
-        EXPECT_EQ(NV_E_FILE_IO, m_info.LoadBuildInfoINI(L"K:\\zq\\MLs\\BuildInfo.ini")) << c.name;
-        EXPECT_STREQ(L"before", m_info.m_wszUPVolumeNameBuf) << c.name;
+        wcscpy(m_info.m_wszRPVolumeNameBuf, L"before");
+        EXPECT_EQ(c.hr, m_info.LoadBuildInfoINI(L"K:\\zq\\MLs\\BuildInfo.ini")) << c.name;
+        EXPECT_STREQ(c.up, m_info.m_wszUPVolumeNameBuf) << c.name;
+        EXPECT_STREQ(c.rp, m_info.m_wszRPVolumeNameBuf) << c.name;
+        ULONGLONG ullSize = 7;
+        EXPECT_EQ(c.content ? S_OK : NV_E_FILE_NOT_EXIST,
+                  m_info.ReadNumericValueFromBuildInfoIni(L'K', L"Recovery", L"SizeUP", &ullSize))
+            << c.name;
+        EXPECT_EQ(c.content ? 0u : 7u, ullSize) << c.name;
     }
     EXPECT_EQ(NV_E_INVALID_ARG, m_info.LoadBuildInfoINI(nullptr));
+}
+
+// No recovery partition letter: the code of a missing file, as the path
+// built from letter 0 names no file.
+TEST_F(RecoverySetInfoTest, LabelsWithoutALetter)
+{
+    class CNoLetter : public CTestSetInfo {
+    public:
+        wchar_t GetRPTOOLDrvLet() override { return 0; }
+    } info;
+    CPrivateHKLM hklm(L"SetInfoNoLetter"); // installed Windows: the recovery partition's file
+    wcscpy(info.m_wszUPVolumeNameBuf, L"before");
+    EXPECT_EQ(NV_E_FILE_IO, info.GetUPVolumeLabel());
+    EXPECT_STREQ(L"before", info.m_wszUPVolumeNameBuf);
 }
 
 TEST_F(RecoverySetInfoTest, HeadFreeSpace)

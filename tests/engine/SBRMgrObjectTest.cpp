@@ -65,6 +65,73 @@ TEST_F(SBRMgrObjectTest, InitNeedsTheSettingsFile)
     EXPECT_STREQ(L"P:\\MakeWinPEISO\\winpe_x86\\ISO", CSBRMgr::GetWinPEISOPath());
 }
 
+// A settings file without sections is a configuration of defaults, not a
+// reason to refuse start-up.
+TEST_F(SBRMgrObjectTest, EmptySettingsFileStarts)
+{
+    ASSERT_TRUE(WriteBytes(L"P:\\MD.ini", ""));
+    CSBRMgr mgr(&m_env);
+    EXPECT_EQ(S_OK, mgr.Init());
+    EXPECT_EQ(0u, mgr.GetMDConfig().m_ullLargeSSDThreshold);
+    EXPECT_EQ(300, mgr.GetMDConfig().m_nWaitTimeBySecond);
+}
+
+// The label is cut at lower-case 'y' only, with the runtime tokenizer's
+// skipping of leading delimiters.
+TEST(SBRMgrDiscLabel, SplitAtY)
+{
+    struct {
+        const wchar_t* label;
+        UCRDLabelSplit split;
+        const wchar_t* digits;
+    } cases[] = {
+        {L"Recovery23", ULS_OK, L"23"},
+        {L"RECOVERy12", ULS_OK, L"12"},
+        {L"yyRecovery12", ULS_OK, L"12"},
+        {L"Recoveryy12", ULS_OK, L"12"},
+        {L"Recovery", ULS_OK, L""},
+        {L"Recovery1y2", ULS_OK, L"1"},
+        {L"RecoverY23", ULS_WRONG_TEXT, L"-"},
+        {L"RECOVERY23", ULS_WRONG_TEXT, L"-"},
+        {L"Recover23", ULS_WRONG_TEXT, L"-"},
+        {L"Discy12", ULS_WRONG_TEXT, L"-"},
+        {L"", ULS_NO_SPLIT, L"-"},
+        {L"yyy", ULS_NO_SPLIT, L"-"},
+    };
+    for (const auto& c : cases) {
+        std::wstring digits = L"-";
+        EXPECT_EQ(c.split, SplitUCRDLabel(c.label, &digits)) << "label \"" << std::string(c.label, c.label + wcslen(c.label)) << "\"";
+        EXPECT_EQ(std::wstring(c.digits), digits) << std::string(c.label, c.label + wcslen(c.label));
+    }
+}
+
+// System Restore is found by its program name among the running processes.
+TEST_F(SBRMgrObjectTest, MSRestoreRunning)
+{
+    CSBRMgr mgr(&m_env);
+    EXPECT_FALSE(mgr.IsMSRestoreRunning());
+    wchar_t wszSelf[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, wszSelf, MAX_PATH);
+    std::wstring child = wszSelf;
+    child.erase(child.rfind(L'\\') + 1);
+    child += L"ShellChild.exe";
+    ASSERT_TRUE(CopyFileW(child.c_str(), L"P:\\rstrui.exe", FALSE));
+    HANDLE hHold = CreateEventW(nullptr, TRUE, FALSE, L"SBRMgrObjectTestRstrui");
+    ASSERT_NE(nullptr, hHold);
+    wchar_t wszCommand[] = L"P:\\rstrui.exe hold SBRMgrObjectTestRstrui P:\\rstrui.txt";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, wszCommand, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    EXPECT_TRUE(mgr.IsMSRestoreRunning());
+    SetEvent(hHold);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 30000));
+    EXPECT_FALSE(mgr.IsMSRestoreRunning()) << "after it ended";
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    CloseHandle(hHold);
+}
+
 TEST_F(SBRMgrObjectTest, DeletingMissingServicesSucceeds)
 {
     EXPECT_TRUE(DeleteWimFltrService());

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "CSBRMgr.h"
+#include "EngineTestHelpers.h"
 #include "NvErrorCode.h"
 #include "TestFiles.h"
 
@@ -154,6 +155,78 @@ TEST_F(SBRMgrProgressTest, TimeBasedRules)
     }
 }
 
+// System recovery counts copied files on an installed Windows and follows
+// its own steps when Windows PE was booted from a disc.
+TEST_F(SBRMgrProgressTest, SystemRecoveryRules)
+{
+    struct {
+        const char* name;
+        bool fromDisc;
+        OperationStatus status;
+        DWORD files, copied;
+        ULONGLONG total, done;
+        DWORD imagePercent;
+        ULONGLONG t; // seconds since the first poll of the formatting rule
+        DWORD expected;
+    } cases[] = {
+        {"files, none listed", false, OS_COPY_FILE_FROM_CDROM, 0, 0, 0, 0, 0, 0, 1},
+        {"files, three of four", false, OS_COPY_FILE_FROM_CDROM, 4, 3, 0, 0, 0, 0, 75},
+        {"files, none copied", false, OS_COPY_FILE_FROM_CDROM, 4, 0, 0, 0, 0, 0, 1},
+        {"image at 0", false, OS_REINSTALL, 0, 0, 0, 0, 0, 0, 1},
+        {"image at 64", false, OS_REINSTALL, 0, 0, 0, 0, 64, 0, 64},
+        {"disc, formatting starts", true, OS_FORMATTING, 0, 0, 0, 0, 0, 0, 1},
+        {"disc, formatting 30 s", true, OS_FORMATTING, 0, 0, 0, 0, 0, 30, 2},
+        {"disc, formatting 120 s", true, OS_FORMATTING, 0, 0, 0, 0, 0, 120, 8},
+        {"disc, formatting 121 s", true, OS_FORMATTING, 0, 0, 0, 0, 0, 121, 8},
+        {"disc, preparing", true, OS_PREPARE_UCRD_COPY, 0, 0, 0, 0, 0, 0, 8},
+        {"disc, copy without total", true, OS_COPY_FILE_FROM_CDROM, 0, 0, 0, 0, 0, 0, 1},
+        {"disc, copy of a fifth", true, OS_COPY_FILE_FROM_CDROM, 0, 0, 1000, 200, 0, 0, 8 + 15},
+        {"disc, image at 50", true, OS_REINSTALL, 0, 0, 0, 0, 50, 0, 83 + 8},
+        {"disc, other status", true, OS_SHRINK, 0, 0, 0, 0, 0, 0, 1},
+    };
+    ASSERT_EQ(S_OK, m_mgr.StartWorker(RO_SYSTEM_RECOVERY, WaitingWorker));
+    const ULONGLONG base = m_env.m_clock.m_now;
+    for (const auto& c : cases) {
+        EngineTest::CPrivateHKLM hklm(L"ProgressBoot");
+        if (c.fromDisc) {
+            ASSERT_TRUE(EngineTest::SetRegString(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control",
+                                                 L"FirmwareBootDevice", L"multi(0)disk(0)cdrom(0)"));
+        }
+        CSBRMgr::m_enZQStatus = c.status;
+        m_mgr.m_dwDiscFileCount = c.files;
+        m_mgr.m_dwCopiedFileCount = c.copied;
+        m_mgr.m_ullTotalCopySize = c.total;
+        CSBRMgr::m_ullTransferredBytes = c.done;
+        CSBRMgr::m_ullSingleFileTransfer = 0;
+        CSBRMgr::m_dwPercent = c.imagePercent;
+        m_env.m_clock.m_now = base + c.t;
+        EXPECT_EQ(c.expected, Poll()) << c.name;
+    }
+}
+
+TEST_F(SBRMgrProgressTest, WaitingDiscIndex)
+{
+    struct {
+        const char* name;
+        OperationStatus status;
+        HRESULT hr;
+        DWORD index; // 77: not written
+    } cases[] = {
+        {"waiting", OS_WAIT_DISC, S_OK, 2},
+        {"copying", OS_COPY_FILE_FROM_CDROM, NV_E_INVALID_ARG, 77},
+        {"no operation", OS_NONE, NV_E_INVALID_ARG, 77},
+    };
+    CSBRMgr::m_dwWaitingDiscIndex = 2;
+    for (const auto& c : cases) {
+        CSBRMgr::m_enZQStatus = c.status;
+        DWORD dwIndex = 77;
+        EXPECT_EQ(c.hr, m_mgr.GetWaitingDiscIndex(&dwIndex)) << c.name;
+        EXPECT_EQ(c.index, dwIndex) << c.name;
+    }
+    CSBRMgr::m_enZQStatus = OS_WAIT_DISC;
+    EXPECT_EQ(NV_E_INVALID_ARG, m_mgr.GetWaitingDiscIndex(nullptr));
+}
+
 TEST_F(SBRMgrProgressTest, ByteAndImageRules)
 {
     struct {
@@ -224,6 +297,24 @@ TEST_F(SBRMgrProgressTest, WorkerEnd)
         EXPECT_EQ(c.percent, Poll(&dwStatus)) << c.name;
         EXPECT_EQ(c.status, dwStatus) << c.name;
         EXPECT_EQ(c.opResult, m_mgr.GetZQOpResult()) << c.name;
+    }
+}
+
+// A kind without a percent rule leaves the caller's percent as it was,
+// while the worker runs and after it ended.
+TEST_F(SBRMgrProgressTest, UnlistedKindKeepsTheCallersPercent)
+{
+    for (DWORD dwKind : {0ul, 5ul, 6ul, 8ul}) {
+        SetEvent(g_hEndWorker);
+        m_mgr.WaitWorker(5000);
+        ResetEvent(g_hEndWorker);
+        ASSERT_EQ(S_OK, m_mgr.StartWorker(static_cast<RecoveryOperation>(dwKind), WaitingWorker)) << dwKind;
+        CSBRMgr::m_enZQStatus = OS_REINSTALL;
+        CSBRMgr::m_dwPercent = 150;
+        EXPECT_EQ(12345u, Poll()) << "kind " << dwKind << " while running";
+        SetEvent(g_hEndWorker);
+        ASSERT_TRUE(m_mgr.WaitWorker(5000));
+        EXPECT_EQ(12345u, Poll()) << "kind " << dwKind << " after the end";
     }
 }
 

@@ -250,16 +250,22 @@ TEST(SMBIOSDataTest, FailedFetchKeepsTheTable)
     EXPECT_EQ(2, data.GetMajorVersion());
 }
 
-// Wine's WMI class has no version properties: the real fetch fails cleanly.
+// Wine's WMI class has no version properties: the real source reports no
+// table and leaves the caller's values alone, and the fetch fails cleanly.
 TEST(SMBIOSDataTest, SystemSourceUnderThisSystem)
 {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    BYTE bMajor = 0x5A, bMinor = 0x5A;
+    std::vector<BYTE> table(3, 0x5A);
+    EXPECT_FALSE(SystemSMBiosSource().GetRawTable(&bMajor, &bMinor, table));
+    EXPECT_EQ(0x5A, bMajor);
+    EXPECT_EQ(0x5A, bMinor);
+    EXPECT_EQ(std::vector<BYTE>(3, 0x5A), table);
     CSMBIOSData data;
-    BOOL bFetched = data.FetchSMBiosData();
+    EXPECT_FALSE(data.FetchSMBiosData());
     SMBiosType1 t1;
-    if (!bFetched) {
-        EXPECT_FALSE(data.GetData(&t1));
-    }
+    EXPECT_FALSE(data.GetData(&t1));
+    EXPECT_EQ(0, data.GetMajorVersion());
     CoUninitialize();
 }
 

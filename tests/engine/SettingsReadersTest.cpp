@@ -157,20 +157,21 @@ TEST_F(SettingsReadersTest, UserSetLayout)
     }
 }
 
-// A missing, empty or foreign file is a failure that changes nothing, not a
-// layout of empty partitions.
+// Only a missing file fails and changes nothing; content without partition
+// sections reads as empty entries (the callers refuse zero sizes).
 TEST_F(SettingsReadersTest, LayoutFileFailures)
 {
     struct {
         const char* name;
         const char* content; // null: no file
         HRESULT hr;
+        ULONGLONG diskSize;
     } cases[] = {
-        {"missing", nullptr, NV_E_FAIL},
-        {"empty", "", NV_E_FAIL},
-        {"no partition section", "[General]\r\nDisk_Size=5\r\n", NV_E_FAIL},
-        {"binary", "\x01\x02\xff\xfe garbage more", NV_E_FAIL},
-        {"cut after a section", "[PART0001]\r\nPartition_Si", S_OK},
+        {"missing", nullptr, NV_E_FAIL, 123},
+        {"empty", "", S_OK, 0},
+        {"no partition section", "[General]\r\nDisk_Size=5\r\n", S_OK, 5},
+        {"binary", "\x01\x02\xff\xfe garbage more", S_OK, 0},
+        {"cut after a section", "[PART0001]\r\nPartition_Si", S_OK, 0},
     };
     for (const auto& c : cases) {
         DeleteFileW(L"I:\\csp.dat");
@@ -183,6 +184,12 @@ TEST_F(SettingsReadersTest, LayoutFileFailures)
         TestFiles::ClearDrive(L'J');
         CDumpCapture dump(L'J');
         EXPECT_EQ(c.hr, info.LoadFile(L"I:\\csp.dat")) << c.name;
+        EXPECT_EQ(c.diskSize, info.m_ullDiskSize) << c.name;
+        if (SUCCEEDED(c.hr)) {
+            for (int n = 1; n <= 4; ++n) {
+                EXPECT_EQ(0u, info.m_WimInfoPar[n].ullPartitionSize) << c.name << ": entry " << n;
+            }
+        }
         if (FAILED(c.hr)) {
             EXPECT_EQ(123u, info.m_ullDiskSize) << c.name << ": changed on failure";
             EXPECT_EQ(456u, info.m_WimInfoPar[1].ullPartitionSize) << c.name << ": changed on failure";
@@ -227,8 +234,8 @@ TEST_F(SettingsReadersTest, MDIni)
         {"wait negative", "[FinishDlg]\r\nWaitTimeBySecond=-3\r\n", S_OK, 0, 300},
         {"no keys", "[SystemRecovery]\r\n", S_OK, 0, 300},
         {"missing", nullptr, NV_E_FILE_NOT_EXIST, 9, 9},
-        {"empty", "", NV_E_FILE_NOT_EXIST, 9, 9},
-        {"garbage", "\x7f\x45\x4c\x46 no sections here", NV_E_FILE_NOT_EXIST, 9, 9},
+        {"empty", "", S_OK, 0, 300},
+        {"garbage", "\x7f\x45\x4c\x46 no sections here", S_OK, 0, 300},
     };
     for (const auto& c : cases) {
         DeleteFileW(L"I:\\MD.ini");

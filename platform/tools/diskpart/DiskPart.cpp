@@ -37,6 +37,19 @@ int wmain(int argc, wchar_t** argv)
         fputws(L"DiskPart: there is no simulated PC (SIMPC_ROOT).\n", stderr);
         return CDiskPartScript::kFailed;
     }
+    // The PC can make the tool hang before it starts ("hang_diskpart",
+    // milliseconds) or fail without touching anything ("fail_diskpart", the
+    // exit code).
+    SimPcState state;
+    int fail = 0;
+    if (SUCCEEDED(pc.Read(state))) {
+        DWORD hang = (DWORD)_wtoi(state.Value(L"hang_diskpart", L"0").c_str());
+        if (hang) {
+            pc.Journal(L"hanging " + std::to_wstring(hang) + L" ms, as the PC tells");
+            Sleep(hang);
+        }
+        fail = _wtoi(state.Value(L"fail_diskpart", L"0").c_str());
+    }
     std::wstring args;
     for (int i = 1; i < argc; ++i)
         args += (i > 1 ? L" " : L"") + std::wstring(argv[i]);
@@ -51,6 +64,10 @@ int wmain(int argc, wchar_t** argv)
         ReadAll(GetStdHandle(STD_INPUT_HANDLE), script);
     }
     pc.Journal(L"run " + args, script);
+    if (fail) {
+        pc.Journal(L"exit " + std::to_wstring(fail) + L", as the PC tells");
+        return fail;
+    }
     CDiskPartScript runner(pc);
     std::wstring output;
     int code = runner.Run(script, output);

@@ -92,6 +92,34 @@ TEST(DriveProtection, StandInsRefuseWineSystemDrive)
     EXPECT_GE(Count(journal, "REFUSED"), 7u) << journal;
 }
 
+// The boot tools write nothing on Wine's C:: bcdedit's store and BCDBoot's
+// target are refused there, even with the Windows folder that C: holds.
+TEST(DriveProtection, BootToolsRefuseWineSystemDrive)
+{
+    ASSERT_TRUE(WriteFile(kCanary, "keep\r\n"));
+    const std::wstring bootFiles[] = {L"C:\\boot\\bcd", L"C:\\bootmgr"};
+    for (const std::wstring& f : bootFiles)
+        ASSERT_FALSE(Exists(f)) << "Wine's C: holds no boot files to start with";
+    struct {
+        const char* name;
+        const wchar_t* command;
+    } cases[] = {
+        {"bcdedit store on C:", L"bcdedit.exe /store C:\\boot\\bcd /set {bootmgr} device partition=C:"},
+        {"bcdedit store on lower-case c:", L"bcdedit.exe /store c:\\boot\\bcd /set {default} osdevice partition=C:"},
+        {"BCDBoot onto C:", L"BCDBoot.exe C:\\Windows /s C:"},
+        {"BCDBoot onto c:", L"BCDBoot.exe D:\\Windows /s c:"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_NE(0, ToolRunner::Run(c.command));
+        for (const std::wstring& f : bootFiles)
+            EXPECT_FALSE(Exists(f));
+        ExpectWindowsIntact();
+    }
+    EXPECT_GE(Count(Journal(), "REFUSED: b"), 2u);
+    EXPECT_GE(Count(Journal(), "REFUSED: BCDBoot"), 1u);
+}
+
 TEST(DriveProtection, DescriptionCannotPointOutsideThePc)
 {
     std::wstring host = HostFolder();
