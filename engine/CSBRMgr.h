@@ -137,6 +137,11 @@ public:
     const MDConfig& GetMDConfig() const { return m_oMDConfig; }
     static HRESULT IsWinPEISOOutdated(BOOL* pbOutdated);
     static const wchar_t* GetWinPEISOPath();
+#ifndef RV_DISCORA
+    // The "RELiveUpdate" switch: the running program into the recovery
+    // partition's WinRE image. Defined by the imaging layer.
+    HRESULT RELiveUpdate();
+#endif
 
     // Disks, partitions and drive letters.
     HRESULT InitDisk();
