@@ -147,7 +147,12 @@ HRESULT CSBRMgr::PatchFolderProcessing(BOOL bBootFromDisc)
     trace.Print(bBootFromDisc ? L"wszUCRDFolder = %s" : L"wszRPFolder = %s", wszSrc);
     if (!NvDirectoryExists(wszSrc))
         return S_OK;
-    HRESULT hr = NvCopyDir(wszSrc, wszDst, TRUE);
+    // The restored image need not hold the folder's parents.
+    wchar_t wszDstLevels[MAX_PATH];
+    FormatPath(wszDstLevels, L"%s\\", wszDst);
+    HRESULT hr = NvCreateDirectoryPath(wszDstLevels, 0);
+    if (SUCCEEDED(hr))
+        hr = NvCopyDir(wszSrc, wszDst, TRUE);
     if (FAILED(hr))
         trace.Print(L"NvCopyDir fail.Src = %s, Dest = %s, hr = %lx", wszSrc, wszDst, hr);
     return hr;
