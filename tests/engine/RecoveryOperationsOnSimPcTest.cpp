@@ -263,7 +263,10 @@ TEST_F(RecoveryOperationsOnSimPc, SystemRecoveryPutsTheImageBack)
 
 namespace {
 
-const wchar_t kImage[] = L"D:\\preload\\base.wim";
+// With an SSD and a hard disk the image lies on the hard disk's RPDATA.
+const std::wstring kImage =
+    SimPcTest::Profile().find("ssd-hdd") != std::string::npos ? L"G:\\preload\\base.wim" : L"D:\\preload\\base.wim";
+const std::wstring kImageAway = kImage + L".away";
 
 // Before anything is formatted the operation finds its image; without one
 // the Windows partition keeps every file.
@@ -271,9 +274,9 @@ TEST_F(RecoveryOperationsOnSimPc, SystemRecoveryWithoutImageTouchesNothing)
 {
     ASSERT_TRUE(Put(L"B:\\old-windows.txt", "still here\r\n"));
     const std::string image = TestFiles::ReadBytes(kImage);
-    ASSERT_TRUE(MoveFileW(kImage, L"D:\\base.wim.away"));
+    ASSERT_TRUE(MoveFileW(kImage.c_str(), kImageAway.c_str()));
     DriverRun run = RunDriver(L"--op system-recovery" + Vendor());
-    MoveFileW(L"D:\\base.wim.away", kImage);
+    MoveFileW(kImageAway.c_str(), kImage.c_str());
     EXPECT_EQ(static_cast<DWORD>(NV_E_FAIL), run.exitCode) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("status 255")) << run.output;
     EXPECT_EQ("still here\r\n", TestFiles::ReadBytes(L"B:\\old-windows.txt"));
