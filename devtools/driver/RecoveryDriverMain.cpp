@@ -1,5 +1,5 @@
 // Runs one recovery operation headless on the simulated PC it runs on:
-// prints each change of status and percent, feeds the next queued disc when
+// prints each change of status and percent (with the time since the start), feeds the next queued disc when
 // the operation waits for one, aborts on request, and exits with the
 // operation's result (0, or the failure code).
 //
@@ -112,6 +112,7 @@ void FeedNextDisc()
 
 int Drive(CSBRMgr& mgr, const Options& o)
 {
+    const ULONGLONG ullStart = GetTickCount64();
     HRESULT hr = Start(mgr, o.op);
     if (FAILED(hr)) {
         wprintf(L"start failed 0x%08lX\n", static_cast<unsigned long>(hr));
@@ -124,7 +125,7 @@ int Drive(CSBRMgr& mgr, const Options& o)
         BOOL bAbort = FALSE;
         mgr.GetZQProgress(&dwStatus, &dwPercent, nullptr, 0, &bAbort);
         if (dwStatus != dwLastStatus || dwPercent != dwLastPercent) {
-            wprintf(L"status %lu percent %lu\n", dwStatus, dwPercent);
+            wprintf(L"status %lu percent %lu at %llu ms\n", dwStatus, dwPercent, GetTickCount64() - ullStart);
             fflush(stdout);
             dwLastStatus = dwStatus;
             dwLastPercent = dwPercent;
@@ -143,6 +144,7 @@ int Drive(CSBRMgr& mgr, const Options& o)
             break;
     }
     hr = dwLastStatus == OS_FAILED ? mgr.GetZQOpResult() : S_OK;
+    wprintf(L"elapsed %llu ms\n", GetTickCount64() - ullStart);
     wprintf(L"result 0x%08lX\n", static_cast<unsigned long>(hr));
     return static_cast<int>(hr);
 }
