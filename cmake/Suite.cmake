@@ -38,6 +38,8 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
 enable_testing()
 
 find_package(GTest REQUIRED CONFIG)
+# zlib is linked in, so no zlib1.dll must ship beside the programs.
+set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)
 find_package(PNG REQUIRED)
 

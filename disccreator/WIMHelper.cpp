@@ -3,11 +3,13 @@
 #include "WIMHelper.h"
 
 #include <process.h>
+#include <winioctl.h>
 #include <shlwapi.h>
 
 #include <algorithm>
 #include <climits>
 #include <cwchar>
+#include <vector>
 
 #include "CAutoTrace.h"
 #include "DiscErrorCode.h"
@@ -44,6 +46,36 @@ void CopyPath(wchar_t (&wszDst)[cch], const wchar_t* pwszSrc)
 {
     wcsncpy(wszDst, pwszSrc, cch - 1);
     wszDst[cch - 1] = L'\0';
+}
+
+// Copies a part leaving runs of zeros unwritten, so that a sparse source
+// stays sparse where the file system allows; the content is the same.
+BOOL CopyPart(const wchar_t* pwszSource, const wchar_t* pwszTarget)
+{
+    const DWORD kChunk = 1024 * 1024;
+    CAutoHandle in(CreateFileW(pwszSource, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    CAutoHandle out(CreateFileW(pwszTarget, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!in.IsValid() || !out.IsValid())
+        return FALSE;
+    DWORD dwIgnored = 0;
+    DeviceIoControl(out.Get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &dwIgnored, nullptr);
+    std::vector<char> buffer(kChunk);
+    for (;;) {
+        DWORD dwRead = 0;
+        if (!ReadFile(in.Get(), buffer.data(), kChunk, &dwRead, nullptr))
+            return FALSE;
+        if (!dwRead)
+            break;
+        bool bZero = std::all_of(buffer.begin(), buffer.begin() + dwRead, [](char c) { return c == 0; });
+        LARGE_INTEGER liSkip;
+        liSkip.QuadPart = dwRead;
+        DWORD dwWritten = 0;
+        if (bZero ? !SetFilePointerEx(out.Get(), liSkip, nullptr, FILE_CURRENT)
+                  : !WriteFile(out.Get(), buffer.data(), dwRead, &dwWritten, nullptr) || dwWritten != dwRead)
+            return FALSE;
+    }
+    return SetEndOfFile(out.Get());
 }
 
 class LibraryHandle {
@@ -307,7 +339,7 @@ HRESULT WIMHelper::CopySplitParts(const std::wstring& source, const std::wstring
             return RD_E_CANCELLED;
         std::wstring target = destinationFolder + PathFindFileNameW(part.c_str());
         // A part that did not arrive would only show when its disc is burned.
-        if (!CopyFileW(part.c_str(), target.c_str(), FALSE))
+        if (!CopyPart(part.c_str(), target.c_str()))
             return HRESULT_FROM_WIN32(GetLastError());
         ULONGLONG ullSize = 0;
         FindFileSizeInByte(part.c_str(), &ullSize);

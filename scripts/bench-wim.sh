@@ -1,52 +1,180 @@
 #!/usr/bin/env bash
-# Benchmark (not a test): our wimgapi.dll against wimlib-imagex on one
-# generated tree. Prints seconds, MiB/s, peak memory and the ratio for
-# capture (XPRESS) and apply (XPRESS, LZX). SIZE_MIB sets the tree size.
+# Benchmark (not a test): our wimgapi.dll against wimlib-imagex and against
+# Wine's own floor for the same files. Prints seconds, MiB/s, peak memory and
+# ratios for capture (XPRESS) and apply (XPRESS, LZX) of:
+#   tree   SIZE_MIB (300) of mixed files (text, binaries, random, small);
+#   small  SMALL_MIB (250) of small files in many folders, with the floor of
+#          a plain Win32 program doing the same file calls on 1, 2, 4 threads;
+#   large  LARGE_MIB (2048) in four large files, beside the disk's own rate
+#          (LARGE_MIB=0 leaves it out).
+# The trees are made once and kept under build/bench-wim (rm it to remake).
 set -euo pipefail
+# A prefix of its own, so that the benchmark may run beside the tests.
+export SUITE_RIG_NAME=${SUITE_RIG_NAME:-.rig-bench}
 source "$(dirname "$0")/rig.sh"
 size_mib=${SIZE_MIB:-300}
-cmake --build "$SUITE_BUILD/win64" --target WimBench wimgapi >/dev/null
+small_mib=${SMALL_MIB:-250}
+large_mib=${LARGE_MIB:-2048}
+cmake --build "$SUITE_BUILD/win64" --target WimBench WineFloor wimgapi >/dev/null
 work=$SUITE_BUILD/bench-wim
-rm -rf "$work"; mkdir -p "$work/tree"
-# Mixed data: text that compresses, binaries, random data, many small files.
-i=0; made=0
-while [ $made -lt $((size_mib * 1024 * 1024)) ]; do
-  d=$work/tree/d$((i % 20)); mkdir -p "$d"
-  case $((i % 4)) in
-    0) seq $((i * 1000)) $((i * 1000 + 400000)) > "$d/t$i.txt" ;;
-    1) head -c 3000000 /dev/urandom > "$d/r$i.bin" ;;
-    2) { cat /usr/bin/* 2>/dev/null || true; } | head -c 4000000 > "$d/b$i.bin" || true ;;
-    3) for k in $(seq 1 50); do head -c 2000 /dev/urandom | base64 > "$d/s$i-$k.txt"; done ;;
-  esac
-  made=$(du -sb "$work/tree" | cut -f1); i=$((i + 1))
-done
+mkdir -p "$work"
+
+make_tree() { # dir: mixed data, as files of a recovery partition
+  local dir=$1 i=0 made=0
+  [ -e "$dir/.made-$size_mib" ] && return 0
+  rm -rf "$dir"; mkdir -p "$dir"
+  while [ $made -lt $((size_mib * 1024 * 1024)) ]; do
+    local d=$dir/d$((i % 20)); mkdir -p "$d"
+    case $((i % 4)) in
+      0) seq $((i * 1000)) $((i * 1000 + 400000)) > "$d/t$i.txt" ;;
+      1) head -c 3000000 /dev/urandom > "$d/r$i.bin" ;;
+      2) { cat /usr/bin/* 2>/dev/null || true; } | head -c 4000000 > "$d/b$i.bin" || true ;;
+      3) for k in $(seq 1 50); do head -c 2000 /dev/urandom | base64 > "$d/s$i-$k.txt"; done ;;
+    esac
+    made=$(du -sb "$dir" | cut -f1); i=$((i + 1))
+  done
+  touch "$dir/.made-$size_mib"
+}
+
+make_small() { # dir: about 7,300 files of 1 to 70 KB in 864 folders
+  local dir=$1
+  [ -e "$dir/.made-$small_mib" ] && return 0
+  rm -rf "$dir"
+  python3 - "$dir" "$small_mib" <<'PY'
+import os, random, sys
+root, mib = sys.argv[1], int(sys.argv[2])
+rnd = random.Random(7)
+words = [bytes(rnd.choice(b"abcdefghijklmnopqrstuvwxyz") for _ in range(rnd.randint(2, 9))) for _ in range(3000)]
+folders = [os.path.join(root, "f%02d" % (i // 36), "g%03d" % i) for i in range(864)]
+made, n = 0, 0
+while made < mib * 1024 * 1024:
+    d = folders[n % len(folders)]
+    os.makedirs(d, exist_ok=True)
+    size = rnd.randint(1000, 70000)
+    if n % 3 == 0:
+        data = os.urandom(size)
+    else:
+        data = b" ".join(rnd.choice(words) for _ in range(size // 5))[:size]
+    with open(os.path.join(d, "file%05d.dat" % n), "wb") as f:
+        f.write(data)
+    made += len(data); n += 1
+PY
+  touch "$dir/.made-$small_mib"
+}
+
+make_large() { # dir: four large files, two that compress and two that do not
+  local dir=$1 part=$((large_mib / 4))
+  [ -e "$dir/.made-$large_mib" ] && return 0
+  rm -rf "$dir"; mkdir -p "$dir"
+  seq 1 1000000000 | head -c $((part * 1048576)) > "$dir/numbers.txt" || true
+  head -c $((part * 1048576)) /dev/urandom > "$dir/random.bin"
+  python3 - "$dir/programs.bin" $((part * 1048576)) <<'PY'
+import glob, os, sys
+out, want = open(sys.argv[1], "wb"), int(sys.argv[2])
+while want > 0:
+    for p in sorted(glob.glob("/usr/bin/*")):
+        if want <= 0 or not os.path.isfile(p): continue
+        data = open(p, "rb").read()[:want]
+        out.write(data); want -= len(data)
+PY
+  head -c $((part * 1048576)) /dev/urandom > "$dir/random2.bin"
+  touch "$dir/.made-$large_mib"
+}
+
+manifest() { # dir file: the folders and files for the floor program
+  (cd "$1" && find . -mindepth 1 -type d -printf 'D %P\n' | sort && find . -type f ! -name '.made-*' -printf 'F %s %P\n') |
+    sed 's|/|\\|g' > "$2"
+}
+
+make_tree "$work/tree"
+make_small "$work/small"
+[ "$large_mib" -gt 0 ] && make_large "$work/large"
 rig_start >/dev/null 2>&1
 trap rig_stop EXIT
-tree_mib=$(( $(du -sb "$work/tree" | cut -f1) / 1048576 ))
-bench=$(rig_windows_path "$SUITE_BUILD/win64/bin/WimBench.exe")
+# The programs are copied first, so that a rebuild during the run changes
+# nothing; BENCH_BIN names a folder of them kept from another build instead.
+bin=$work/bin
+if [ -n "${BENCH_BIN:-}" ]; then
+  bin=$BENCH_BIN
+else
+  rm -rf "$bin"; mkdir -p "$bin"
+  cp "$SUITE_BUILD"/win64/bin/{WimBench.exe,WineFloor.exe,wimgapi.dll} "$bin/"
+fi
+bench=$(rig_windows_path "$bin/WimBench.exe")
+floor=$(rig_windows_path "$bin/WineFloor.exe")
 win() { rig_windows_path "$1"; }
 
 measure() { # command... ; prints seconds and peak KiB
-  /usr/bin/time -o "$work/time.txt" -f "%e %M" "$@" >/dev/null 2>&1
+  sync
+  /usr/bin/time -o "$work/time.txt" -f "%e %M" "$@" >/dev/null 2>&1 || echo "FAILED: $*" >&2
   tail -1 "$work/time.txt"
 }
+mib_of() { echo $(( $(du -sb --exclude='.made-*' "$1" | cut -f1) / 1048576 )); }
 
-report() { # what ours_s ours_kb theirs_s theirs_kb
-  awk -v w="$1" -v os="$2" -v ok="$3" -v ts="$4" -v tk="$5" -v mib="$tree_mib" 'BEGIN {
-    printf "%-16s ours %7.2f s %7.1f MiB/s %6.0f MiB peak | wimlib %7.2f s %7.1f MiB/s %6.0f MiB peak | time ratio %.2f\n",
-      w, os, mib / (os > 0 ? os : 0.01), ok / 1024, ts, mib / (ts > 0 ? ts : 0.01), tk / 1024, os / (ts > 0 ? ts : 0.01) }'
+report() { # what mib ours_s ours_kb theirs_s theirs_kb [label]
+  awk -v w="$1" -v mib="$2" -v os="$3" -v ok="$4" -v ts="$5" -v tk="$6" -v l="${7:-wimlib}" 'BEGIN {
+    printf "%-22s ours %7.2f s %7.1f MiB/s %5.0f MiB peak | %-6s %7.2f s %7.1f MiB/s %5.0f MiB peak | ratio %.2f\n",
+      w, os, mib / (os > 0 ? os : 0.01), ok / 1024, l, ts, mib / (ts > 0 ? ts : 0.01), tk / 1024, os / (ts > 0 ? ts : 0.01) }'
 }
 
-echo "tree: $tree_mib MiB in $work/tree"
-read -r os ok <<<"$(measure wine "$bench" capture "$(win "$work/tree")" "$(win "$work/ours.wim")" xpress)"
-read -r ts tk <<<"$(measure wimlib-imagex capture "$work/tree" "$work/wimlib-xpress.wim" --compress=XPRESS --no-acls)"
-report "capture XPRESS" "$os" "$ok" "$ts" "$tk"
-wimlib-imagex capture "$work/tree" "$work/wimlib-lzx.wim" --compress=LZX --no-acls >/dev/null
-for c in xpress lzx; do
+best_floor() { # mode args...: the fastest of 1, 2 and 4 threads, "seconds KiB threads"
+  local best="" t s k
+  for t in 1 2 4; do
+    [ "$1" = write ] && rm -rf "$3"
+    read -r s k <<<"$(measure wine "$floor" "$@" $t)"
+    if [ -z "$best" ] || awk -v a="$s" -v b="${best%% *}" 'BEGIN { exit !(a < b) }'; then best="$s $k $t"; fi
+  done
+  echo "$best"
+}
+
+bench_tree() { # name dir [floor]
+  local name=$1 dir=$2 with_floor=${3:-} mib os ok ts tk c
+  mib=$(mib_of "$dir")
+  echo "== $name: $mib MiB, $(find "$dir" -type f ! -name '.made-*' | wc -l) files"
+  rm -f "$work"/*.wim
+  read -r os ok <<<"$(measure wine "$bench" capture "$(win "$dir")" "$(win "$work/ours.wim")" xpress)"
+  read -r ts tk <<<"$(measure wimlib-imagex capture "$dir" "$work/wimlib-xpress.wim" --compress=XPRESS --no-acls)"
+  report "$name capture XPRESS" "$mib" "$os" "$ok" "$ts" "$tk"
+  if [ -n "$with_floor" ]; then
+    read -r fs fk ft <<<"$(best_floor read "$(win "$dir")")"
+    report "$name capture (floor)" "$mib" "$os" "$ok" "$fs" "$fk" "floor$ft"
+  fi
+  wimlib-imagex capture "$dir" "$work/wimlib-lzx.wim" --compress=LZX --no-acls >/dev/null
+  for c in xpress lzx; do
+    rm -rf "$work/a1" "$work/a2"
+    read -r os ok <<<"$(measure wine "$bench" apply "$(win "$work/wimlib-$c.wim")" "$(win "$work/a1")")"
+    read -r ts tk <<<"$(measure wimlib-imagex apply "$work/wimlib-$c.wim" 1 "$work/a2")"
+    diff -rq -x '.made-*' "$dir" "$work/a1" >/dev/null || echo "WARNING: our apply of $c differs from the tree"
+    report "$name apply ${c^^}" "$mib" "$os" "$ok" "$ts" "$tk"
+    if [ -n "$with_floor" ] && [ $c = lzx ]; then
+      manifest "$dir" "$work/manifest.txt"
+      read -r fs fk ft <<<"$(best_floor write "$(win "$work/manifest.txt")" "$(win "$work/a3")")"
+      report "$name apply LZX (floor)" "$mib" "$os" "$ok" "$fs" "$fk" "floor$ft"
+      rm -rf "$work/a3"
+    fi
+  done
   rm -rf "$work/a1" "$work/a2"
-  read -r os ok <<<"$(measure wine "$bench" apply "$(win "$work/wimlib-$c.wim")" "$(win "$work/a1")")"
-  read -r ts tk <<<"$(measure wimlib-imagex apply "$work/wimlib-$c.wim" 1 "$work/a2")"
-  diff -rq "$work/tree" "$work/a1" >/dev/null || echo "WARNING: our apply of $c differs from the tree"
-  report "apply ${c^^}" "$os" "$ok" "$ts" "$tk"
-done
-ls -l "$work"/*.wim | awk '{print $5, $9}'
+  ls -l "$work"/*.wim | awk '{printf "   %12d %s\n", $5, $9}'
+}
+
+bench_large() {
+  local dir=$work/large mib os ok
+  mib=$(mib_of "$dir")
+  echo "== large: $mib MiB in 4 files"
+  local disk=$work/disk.bin
+  dd if=/dev/zero of="$disk" bs=1M count=1024 conv=fsync 2>&1 | awk '/copied/ { print "   disk write:", $(NF-1), $NF }'
+  dd if="$disk" of=/dev/null bs=1M iflag=direct 2>&1 | awk '/copied/ { print "   disk read (direct):", $(NF-1), $NF }'
+  rm -f "$disk" "$work"/*.wim
+  read -r os ok <<<"$(measure wine "$bench" capture "$(win "$dir")" "$(win "$work/ours.wim")" xpress)"
+  awk -v s="$os" -v k="$ok" -v m="$mib" 'BEGIN { printf "   capture XPRESS %7.2f s %7.1f MB/s %5.0f MiB peak\n", s, m * 1.048576 / s, k / 1024 }'
+  rm -rf "$work/a1"
+  read -r os ok <<<"$(measure wine "$bench" apply "$(win "$work/ours.wim")" "$(win "$work/a1")")"
+  awk -v s="$os" -v k="$ok" -v m="$mib" 'BEGIN { printf "   apply XPRESS   %7.2f s %7.1f MB/s %5.0f MiB peak\n", s, m * 1.048576 / s, k / 1024 }'
+  cmp -s "$dir/random.bin" "$work/a1/random.bin" || echo "WARNING: our apply of the large image differs"
+  rm -rf "$work/a1" "$work"/*.wim
+}
+
+bench_tree tree "$work/tree" floor
+bench_tree small "$work/small" floor
+[ "$large_mib" -gt 0 ] && bench_large
+exit 0

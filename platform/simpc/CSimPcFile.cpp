@@ -184,13 +184,27 @@ private:
                 o.queue = Words(v);
             } else if (k == L"tray") {
                 o.trayOpen = v == L"open";
+            } else if (ApplyBurner(o, k, v)) {
+                continue;
             } else if (ToNumber(v, n)) {
                 if (k == L"caps") o.caps = (DWORD)n;
                 else if (k == L"present") o.present = n != 0;
                 else if (k == L"locked") o.locked = n != 0;
+                else if (k == L"burn_ms") o.burnMs = (DWORD)n;
             }
         }
         return true;
+    }
+
+    // The burning engine's keys of a drive; false for any other key.
+    static bool ApplyBurner(SimOptical& o, const std::wstring& k, const std::wstring& v)
+    {
+        std::wstring* text = k == L"vendor" ? &o.vendor : k == L"product" ? &o.product
+                           : k == L"revision" ? &o.revision : k == L"speeds" ? &o.speeds
+                           : k == L"fault" ? &o.fault : k == L"burn" ? &o.burn : nullptr;
+        if (text)
+            *text = v;
+        return text != nullptr;
     }
 
     bool ApplyDisc(const Section& s, std::wstring& error)
@@ -204,6 +218,7 @@ private:
         for (const auto& kv : s.keys) {
             ULONGLONG n = 0;
             if (kv.first == L"label") disc.label = kv.second;
+            else if (kv.first == L"boot") disc.boot = kv.second;
             else if (!ToNumber(kv.second, n)) continue;
             else if (kv.first == L"media") disc.media = (DWORD)n;
             else if (kv.first == L"blank") disc.blank = n != 0;
@@ -359,6 +374,13 @@ std::string CSimPcFile::Format(const SimPcState& state)
         for (const std::wstring& id : o.queue)
             queue += (queue.empty() ? L"" : L" ") + id;
         Put(out, "queue", queue);
+        Put(out, "vendor", o.vendor);
+        Put(out, "product", o.product);
+        Put(out, "revision", o.revision);
+        Put(out, "speeds", o.speeds);
+        Put(out, "burn_ms", o.burnMs);
+        Put(out, "fault", o.fault);
+        Put(out, "burn", o.burn);
     }
     for (const SimDisc& disc : state.discs) {
         out << "\n[disc " << Narrow(disc.id) << "]\n";
@@ -367,6 +389,7 @@ std::string CSimPcFile::Format(const SimPcState& state)
         Put(out, "capacity", disc.capacity);
         Put(out, "free", disc.freeSectors);
         Put(out, "label", disc.label);
+        Put(out, "boot", disc.boot);
     }
     return out.str();
 }

@@ -1,5 +1,7 @@
 #include "SimPcTypes.h"
 
+#include <memory>
+
 int SimDisk::SlotOfPartition(DWORD partition) const
 {
     DWORD n = 0;
@@ -88,4 +90,19 @@ std::wstring SimPcState::NewId(const wchar_t* prefix)
         next = 1;
     pc[L"next_id"] = std::to_wstring(next + 1);
     return prefix + std::to_wstring(next);
+}
+
+bool SimOptical::IsBurning() const
+{
+    static const wchar_t kPidTag[] = L" pid ";
+    auto startsWith = [this](const wchar_t* word) { return !burn.compare(0, wcslen(word), word); };
+    if (!startsWith(L"writing") && !startsWith(L"finishing"))
+        return false;
+    // A burner that died mid-burn leaves its state behind; only a live one counts.
+    size_t at = burn.find(kPidTag);
+    DWORD pid = at == std::wstring::npos ? 0 : (DWORD)wcstoul(burn.c_str() + at + wcslen(kPidTag), nullptr, 10);
+    if (!pid || pid == GetCurrentProcessId())
+        return true;
+    std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> process(OpenProcess(SYNCHRONIZE, FALSE, pid), CloseHandle);
+    return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }

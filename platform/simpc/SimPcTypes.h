@@ -50,11 +50,12 @@ struct SimDisk {
 
 struct SimDisc {
     std::wstring id;
-    DWORD media = 16;           // media type code of the burning engine (16 = DVD-R)
+    DWORD media = 128;          // disc type mode of the burning engine (128 = DVD-R)
     bool blank = false;
     DWORD capacity = 0;         // 2048-byte sectors
     DWORD freeSectors = 0;
     std::wstring label;
+    std::wstring boot;          // boot image recorded by the burn; empty = none
 };
 
 struct SimOptical {
@@ -65,8 +66,18 @@ struct SimOptical {
     bool locked = false;
     std::wstring disc;          // id of the disc in the tray; empty = none
     std::vector<std::wstring> queue; // discs fed in turn after each eject
+    // What the burning engine reports and does with the drive.
+    std::wstring vendor = L"ZENTARA";   // inquiry texts
+    std::wstring product = L"DVDRW SIM-16X";
+    std::wstring revision = L"1.00";
+    std::wstring speeds = L"4 8 16";    // write speeds, lowest first
+    DWORD burnMs = 1500;                // simulated time of one burn
+    std::wstring fault;                 // next burn: fail-at:N, fail-finish, unplug-at:N
+    std::wstring burn = L"idle";        // idle, writing N, finishing N, done, failed 0x..., cancelled
 
     bool IsReady() const { return present && !trayOpen && !disc.empty(); }
+    // A live process writes to or closes the disc: the tray stays shut.
+    bool IsBurning() const;
 };
 
 struct SimPcState {

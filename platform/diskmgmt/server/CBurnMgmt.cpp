@@ -188,6 +188,8 @@ STDMETHODIMP CBurnMgmt::EjectTray(BOOL bOpen)
                        }
                        if (drive.locked)
                            return HRESULT_FROM_WIN32(ERROR_DRIVE_LOCKED);
+                       if (drive.IsBurning())
+                           return HRESULT_FROM_WIN32(ERROR_BUSY);
                        return pc.EjectDisc(state, drive);
                    });
 }

@@ -15,6 +15,17 @@ struct AFX_CMDHANDLERINFO {
     AFX_PMSG pmf;
 };
 
+// One interface of an object: its id and where its nested object lies.
+struct AFX_INTERFACEMAP_ENTRY {
+    const IID* piid; // null ends the table
+    size_t nOffset;
+};
+// The interface table of a class, chained to its base's.
+struct AFX_INTERFACEMAP {
+    const AFX_INTERFACEMAP*(PASCAL* pfnGetBaseMap)();
+    const AFX_INTERFACEMAP_ENTRY* pEntry;
+};
+
 class CCmdTarget : public CObject {
     DECLARE_DYNAMIC(CCmdTarget)
 public:
@@ -31,6 +42,16 @@ public:
     DWORD ExternalAddRef() { return InternalAddRef(); }
     DWORD ExternalRelease() { return InternalRelease(); }
     void EnableAutomation() {}
+
+    // COM interfaces of the object's interface table (searched from the class
+    // to its bases); IUnknown answers the first interface listed.
+    LPUNKNOWN GetInterface(const void* iid);
+    DWORD InternalQueryInterface(const void* iid, LPVOID* ppvObj);
+    DWORD ExternalQueryInterface(const void* iid, LPVOID* ppvObj) { return InternalQueryInterface(iid, ppvObj); }
+    // The IDispatch of the interface table (null without one), counted when bAddRef.
+    LPDISPATCH GetIDispatch(BOOL bAddRef);
+    static const AFX_INTERFACEMAP* PASCAL GetThisInterfaceMap();
+    virtual const AFX_INTERFACEMAP* GetInterfaceMap() const;
 
     // Finds the first entry for a message in a table chain; null when none.
     static const AFX_MSGMAP_ENTRY* PASCAL FindMessageEntry(const AFX_MSGMAP* pMap, UINT nMsg, UINT nCode, UINT nID);

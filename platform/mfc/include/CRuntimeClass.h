@@ -9,6 +9,7 @@ struct CRuntimeClass {
     CObject* (PASCAL* m_pfnCreateObject)();       // null when the class cannot be created by class
     CRuntimeClass* (PASCAL* m_pfnGetBaseClass)(); // null for the root
     CRuntimeClass* m_pNextClass;                  // chain of registered classes
+    CRuntimeClass* m_pBaseClass;                  // the base's run-time class; null for the root
 
     CRuntimeClass* GetBaseClass() const { return m_pfnGetBaseClass ? m_pfnGetBaseClass() : nullptr; }
     CObject* CreateObject();
@@ -48,7 +49,8 @@ public: \
 #define IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, wSchema, pfnNew) \
     CRuntimeClass* PASCAL class_name::GetThisClass() { \
         static CRuntimeClass rc = { #class_name, (int)sizeof(class_name), (UINT)(wSchema), pfnNew, \
-                                    &base_class_name::GetThisClass, nullptr }; \
+                                    &base_class_name::GetThisClass, nullptr, \
+                                    base_class_name::GetThisClass() }; \
         return &rc; \
     } \
     CRuntimeClass* class_name::GetRuntimeClass() const { return class_name::GetThisClass(); } \
@@ -64,7 +66,7 @@ public: \
 #define IMPLEMENT_SERIAL(class_name, base_class_name, wSchema) \
     CObject* PASCAL class_name::CreateObject() { return new class_name; } \
     IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, wSchema, class_name::CreateObject) \
-    CArchive& AFXAPI operator>>(CArchive& ar, class_name*& pOb) { \
+    __attribute__((unused)) CArchive& AFXAPI operator>>(CArchive& ar, class_name*& pOb) { \
         pOb = (class_name*)ar.ReadObject(RUNTIME_CLASS(class_name)); \
         return ar; \
     }

@@ -91,3 +91,36 @@ DWORD CCmdTarget::InternalRelease() {
 }
 
 void CCmdTarget::OnFinalRelease() { delete this; }
+
+const AFX_INTERFACEMAP* PASCAL CCmdTarget::GetThisInterfaceMap() {
+    static const AFX_INTERFACEMAP_ENTRY entries[] = {{nullptr, (size_t)-1}};
+    static const AFX_INTERFACEMAP map = {nullptr, &entries[0]};
+    return &map;
+}
+
+const AFX_INTERFACEMAP* CCmdTarget::GetInterfaceMap() const { return GetThisInterfaceMap(); }
+
+LPUNKNOWN CCmdTarget::GetInterface(const void* iid) {
+    if (!iid) return nullptr;
+    const IID& wanted = *static_cast<const IID*>(iid);
+    bool unknown = IsEqualIID(wanted, IID_IUnknown);
+    for (const AFX_INTERFACEMAP* map = GetInterfaceMap(); map; map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
+        for (const AFX_INTERFACEMAP_ENTRY* e = map->pEntry; e && e->piid; ++e)
+            if (unknown || IsEqualIID(wanted, *e->piid)) return reinterpret_cast<LPUNKNOWN>(reinterpret_cast<BYTE*>(this) + e->nOffset);
+    }
+    return nullptr;
+}
+
+DWORD CCmdTarget::InternalQueryInterface(const void* iid, LPVOID* ppvObj) {
+    if (!ppvObj) return (DWORD)E_POINTER;
+    *ppvObj = GetInterface(iid);
+    if (!*ppvObj) return (DWORD)E_NOINTERFACE;
+    InternalAddRef();
+    return (DWORD)S_OK;
+}
+
+LPDISPATCH CCmdTarget::GetIDispatch(BOOL bAddRef) {
+    LPDISPATCH p = reinterpret_cast<LPDISPATCH>(GetInterface(&IID_IDispatch));
+    if (p && bAddRef) InternalAddRef();
+    return p;
+}

@@ -20,7 +20,7 @@ std::string ToNarrow(LPCWSTR s) {
 } // namespace
 
 CRuntimeClass* PASCAL CObject::GetThisClass() {
-    static CRuntimeClass rc = {"CObject", (int)sizeof(CObject), 0xFFFF, nullptr, nullptr, nullptr};
+    static CRuntimeClass rc = {"CObject", (int)sizeof(CObject), 0xFFFF, nullptr, nullptr, nullptr, nullptr};
     return &rc;
 }
 static const AFX_CLASSINIT _afx_init_CObject(CObject::GetThisClass());
@@ -44,7 +44,7 @@ CObject* CRuntimeClass::CreateObject() {
 }
 
 BOOL CRuntimeClass::IsDerivedFrom(const CRuntimeClass* pBaseClass) const {
-    for (const CRuntimeClass* c = this; c; c = c->GetBaseClass())
+    for (const CRuntimeClass* c = this; c; c = c->m_pBaseClass ? c->m_pBaseClass : c->GetBaseClass())
         if (c == pBaseClass) return TRUE;
     return FALSE;
 }

@@ -78,8 +78,10 @@ HRESULT CSimPcProbe::Run()
     hr = CoCreateInstance(CLSID_BurnMgmt, nullptr, CLSCTX_INPROC_SERVER, IID_IBurnMgmt, (void**)&pBurn);
     std::unique_ptr<IUnknown, Releaser> burn(pBurn);
     Expect(SUCCEEDED(hr), Format(L"IBurnMgmt cannot be created: 0x%08lX", (unsigned long)hr));
-    if (pBurn)
+    if (pBurn) {
         CheckBurnMgmt(pBurn);
+        CheckBrennel(pBurn);
+    }
 
     CheckWineDrives();
     return S_OK;
@@ -199,6 +201,135 @@ void CSimPcProbe::CheckBurnMgmt(IBurnMgmt* pBurn)
         }
         ++i;
     }
+}
+
+namespace {
+
+// The engine bound as the programs bind it: by name, through its class factory.
+class CBrennelBinding {
+public:
+    CBrennelBinding() : m_module(LoadLibraryW(BRENNEL_DLL_NAME))
+    {
+        auto get = m_module ? reinterpret_cast<PFN_BurnDllGetClassObject>(
+                                  reinterpret_cast<void*>(GetProcAddress(m_module, "DllGetClassObject")))
+                            : nullptr;
+        IClassFactory* factory = nullptr;
+        if (!get || FAILED(get(CLSID_BurnEngine, IID_IClassFactory, (void**)&factory)))
+            return;
+        factory->CreateInstance(nullptr, IID_IBurnEngine, (void**)&m_pEngine);
+        factory->Release();
+    }
+    ~CBrennelBinding()
+    {
+        if (m_pEngine)
+            m_pEngine->Release();
+        if (m_module)
+            FreeLibrary(m_module);
+    }
+    CBrennelBinding(const CBrennelBinding&) = delete;
+    CBrennelBinding& operator=(const CBrennelBinding&) = delete;
+
+    IBurnEngine* Engine() const { return m_pEngine; }
+
+private:
+    HMODULE m_module;
+    IBurnEngine* m_pEngine = nullptr;
+};
+
+IBurnSession* NewBurner(IBurnEngine* pEngine, int mode)
+{
+    IUnknown* pUnknown = nullptr;
+    const GUID& kind = mode == DTM_CDR || mode == DTM_CDRW ? GUID_BurnerKindCD : GUID_BurnerKindDVD;
+    if (FAILED(pEngine->CreateBurner(kind, &pUnknown)))
+        return nullptr;
+    std::unique_ptr<IUnknown, Releaser> owner(pUnknown);
+    IBurnSession* pSession = nullptr;
+    pUnknown->QueryInterface(IID_IBurnSession, (void**)&pSession);
+    return pSession;
+}
+
+} // namespace
+
+void CSimPcProbe::CheckBrennel(IBurnMgmt* pBurn)
+{
+    CBrennelBinding brennel;
+    IBurnEngine* pEngine = brennel.Engine();
+    Expect(pEngine != nullptr, L"Brennel.dll cannot be bound");
+    if (!pEngine)
+        return;
+    pEngine->Refresh(0);
+    UINT count = 0;
+    DWORD expected = 0;
+    Expect(SUCCEEDED(pEngine->GetDriveCount(&count)) && SUCCEEDED(pBurn->GetDriveCount(&expected)) &&
+               count == expected,
+           L"Brennel drive count");
+    Line(Format(L"Brennel: %u optical drives", count));
+    for (DWORD i = 0; i < count && i < expected; ++i)
+        CheckBrennelDrive(pEngine, pBurn, i);
+    for (const SimOptical& o : m_state.opticals) {
+        IBurnDrive* pDrive = nullptr;
+        HRESULT hr = pEngine->GetDrive((char)o.letter, &pDrive);
+        std::unique_ptr<IUnknown, Releaser> drive(pDrive);
+        Expect(SUCCEEDED(hr) == o.present, Format(L"Brennel drive %lc: %ls", o.letter,
+                                                    o.present ? L"not found" : L"found though unplugged"));
+    }
+}
+
+void CSimPcProbe::CheckBrennelDrive(IBurnEngine* pEngine, IBurnMgmt* pBurn, DWORD index)
+{
+    IBurnDrive* pDrive = nullptr;
+    Expect(SUCCEEDED(pEngine->GetDriveByIndex(index, &pDrive)) && pDrive, Format(L"Brennel drive %lu", index));
+    std::unique_ptr<IUnknown, Releaser> drive(pDrive);
+    if (!pDrive)
+        return;
+    char letter = 0;
+    WCHAR expected = 0;
+    pDrive->GetLetter(&letter);
+    Expect(SUCCEEDED(pBurn->GetDrvLetter(index, &expected)) && (WCHAR)letter == expected,
+           Format(L"Brennel drive %lu letter", index));
+    int state = 0;
+    bool ready = SUCCEEDED(pDrive->GetMediaState(&state)) && state == BRN_MEDIA_READY;
+    pBurn->SelectDrive(index);
+    Expect(ready == SUCCEEDED(pBurn->IsDrvReady()), Format(L"Brennel drive %lu ready", index));
+    BurnInquiry inquiry = {};
+    pDrive->GetInquiry(&inquiry);
+    Line(Format(L"Brennel:   drive %lu %hc: \"%hs\" \"%hs\" \"%hs\", media state %d", index, letter ? letter : '-',
+                inquiry.szVendor, inquiry.szProduct, inquiry.szRevision, state));
+    BurnDiscInfo info = {};
+    BurnDiscLabel label = {};
+    if (ready && SUCCEEDED(pBurn->GetDiscInfo(&info)) && SUCCEEDED(pBurn->GetDiscLabel(&label)))
+        CheckBrennelDisc(pEngine, pDrive, info, label.wszLabel, index);
+}
+
+void CSimPcProbe::CheckBrennelDisc(IBurnEngine* pEngine, IBurnDrive* pDrive, const BurnDiscInfo& info,
+                                   const std::wstring& label, DWORD index)
+{
+    int mode = 0;
+    Expect(SUCCEEDED(pDrive->GetCurDiscTypeMode(&mode, nullptr, nullptr)) && (DWORD)mode == info.dwMediaType,
+           Format(L"Brennel drive %lu disc type", index));
+    IBurnSession* pSession = NewBurner(pEngine, mode);
+    std::unique_ptr<IUnknown, Releaser> session(pSession);
+    Expect(pSession != nullptr, Format(L"Brennel drive %lu burner", index));
+    if (!pSession)
+        return;
+    BOOL blank = FALSE;
+    UINT capacity = 0, sectors = 0;
+    char volume[64] = {};
+    bool ok = SUCCEEDED(pSession->SetDrive(pDrive)) && SUCCEEDED(pSession->Prepare()) &&
+              SUCCEEDED(pSession->GetMediaInfo(nullptr, &blank, &capacity, nullptr, nullptr, nullptr, nullptr)) &&
+              pSession->GetFreeSectors(&sectors, nullptr) == BRN_E_DISC_INFO_NOT_READ &&
+              SUCCEEDED(pSession->RunCommand(BRN_CMD_READ_INFO, 0, nullptr)) &&
+              SUCCEEDED(pSession->Wait(-1, nullptr, nullptr)) && SUCCEEDED(pSession->GetFreeSectors(&sectors, nullptr)) &&
+              SUCCEEDED(pSession->GetVolumeLabel(volume, ARRAYSIZE(volume)));
+    pSession->EndSession();
+    pSession->Close();
+    pSession->Detach();
+    Line(Format(L"Brennel:   drive %lu disc type %d, %ls, %u of %u sectors free, label \"%hs\"", index, mode,
+                blank ? L"blank" : L"recorded", sectors, capacity, volume));
+    Expect(ok, Format(L"Brennel drive %lu media queries", index));
+    Expect(blank == (info.dwDiscStatus == 0) && capacity == info.dwCapacitySectors && sectors == info.dwFreeSectors,
+           Format(L"Brennel drive %lu disc information", index));
+    Expect(SimPcText::Widen(volume) == label, Format(L"Brennel drive %lu label", index));
 }
 
 void CSimPcProbe::CheckWineDrives()

@@ -3,6 +3,7 @@
 // each against the description.
 #pragma once
 
+#include "Brennel.h"
 #include "DiskMgmt.h"
 #include "SimPcTypes.h"
 
@@ -22,10 +23,16 @@ public:
     // Runs the IDiskMgmt and IBurnMgmt checks through given objects.
     void CheckDiskMgmt(IDiskMgmt* pDisk);
     void CheckBurnMgmt(IBurnMgmt* pBurn);
+    // The burning engine Brennel.dll against IBurnMgmt: the same drives in
+    // the same order, and the same disc in each.
+    void CheckBrennel(IBurnMgmt* pBurn);
 
 private:
     void CheckDiskLibrary();
     void CheckWineDrives();
+    void CheckBrennelDrive(IBurnEngine* pEngine, IBurnMgmt* pBurn, DWORD index);
+    void CheckBrennelDisc(IBurnEngine* pEngine, IBurnDrive* pDrive, const BurnDiscInfo& info,
+                          const std::wstring& label, DWORD index);
     void Line(const std::wstring& text);
     void Expect(bool ok, const std::wstring& what);
 

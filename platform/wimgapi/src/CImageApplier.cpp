@@ -1,9 +1,13 @@
 #include "CImageApplier.h"
 
+#include <algorithm>
+#include <set>
+
 #include "CMessageSink.h"
 #include "CScopedHandle.h"
 #include "CSha1.h"
 #include "CWimHandle.h"
+#include "CWorkerPool.h"
 #include "wimgapi.h"
 
 namespace {
@@ -12,6 +16,25 @@ const DWORD kAttributeMask = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | F
                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                              FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 const size_t kBufferSize = 1024 * 1024;
+// Decoding ahead: streams up to 1 MiB, up to 8 MiB and 256 files at a time,
+// and only when there are enough of them to share out.
+const uint64_t kPrefetchLargest = 1024 * 1024;
+const uint64_t kPrefetchBytes = 8 * 1024 * 1024;
+const size_t kPrefetchFiles = 256;
+const size_t kPrefetchFrom = 4;
+// Files at hand written side by side: from this many, on this many threads.
+const size_t kBatchFrom = 4;
+const size_t kWriterLanes = 4;
+
+// Attributes given to CreateFileW, so that most files need no second call
+// by path; read-only is set last, after the data and times.
+DWORD CreationAttributes(const WimDentry& f)
+{
+    DWORD a = f.attributes & kAttributeMask & ~FILE_ATTRIBUTE_READONLY;
+    return a ? a : FILE_ATTRIBUTE_NORMAL;
+}
+
+bool NeedsAttributeCall(const WimDentry& f) { return (f.attributes & FILE_ATTRIBUTE_READONLY) != 0; }
 
 FILETIME ToFileTime(uint64_t t)
 {
@@ -28,30 +51,57 @@ CImageApplier::CImageApplier(CWimHandle& wim, HANDLE hMessages, DWORD flags)
 {
 }
 
-void CImageApplier::Count(const WimDentry& dir)
+uint64_t CImageApplier::Units(const WimDentry& dir) const
 {
+    uint64_t units = 0;
     for (const WimDentry& c : dir.children) {
         if (c.IsDirectory()) {
-            Count(c);
+            units += Units(c);
             continue;
         }
         uint64_t size = 0;
-        if (!c.hash.IsZero() && m_wim.StreamSize(c.hash, &size) == 0) m_totalUnits += size;
-        m_totalUnits += 1;
+        if (!c.hash.IsZero() && m_wim.StreamSize(c.hash, &size) == 0) units += size;
+        units += 1;
     }
+    return units;
 }
 
-DWORD CImageApplier::Progress()
+// Progress is only reported: the documented place to abort is the answer
+// to WIM_MSG_PROCESS.
+void CImageApplier::Progress()
 {
-    DWORD percent = m_totalUnits ? (DWORD)(m_doneUnits * 100 / m_totalUnits) : 100;
+    // In floating point: the sizes come from the image and may be huge.
+    DWORD percent = m_totalUnits ? (DWORD)((double)m_doneUnits * 100.0 / (double)m_totalUnits) : 100;
     if (percent > 100) percent = 100;
-    if (percent == m_lastPercent) return 0;
+    if (percent <= m_lastPercent) return; // never backwards
     m_lastPercent = percent;
     DWORD elapsed = GetTickCount() - m_startTick;
     LPARAM remaining = percent ? (LPARAM)((uint64_t)elapsed * (100 - percent) / percent) : 0;
-    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, percent, remaining) == WIM_MSG_ABORT_IMAGE)
+    CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, percent, remaining);
+}
+
+// Asks the callbacks about one file or folder: ERROR_REQUEST_ABORTED, or 0
+// with *process telling whether to apply it.
+DWORD CImageApplier::AskProcess(const std::wstring& display, bool* process)
+{
+    BOOL answer = TRUE;
+    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROCESS, (WPARAM)display.c_str(), (LPARAM)&answer) ==
+        WIM_MSG_ABORT_IMAGE)
         return ERROR_REQUEST_ABORTED;
+    *process = answer != FALSE;
     return 0;
+}
+
+void CImageApplier::SendFileInfo(const WimDentry& file, const std::wstring& display)
+{
+    if (!(m_flags & WIM_FLAG_FILEINFO)) return;
+    WIN32_FIND_DATAW fd = {};
+    fd.dwFileAttributes = file.attributes;
+    fd.ftCreationTime = ToFileTime(file.creationTime);
+    fd.ftLastAccessTime = ToFileTime(file.lastAccessTime);
+    fd.ftLastWriteTime = ToFileTime(file.lastWriteTime);
+    lstrcpynW(fd.cFileName, reinterpret_cast<const wchar_t*>(file.name.c_str()), MAX_PATH);
+    CMessageSink::Instance().Send(m_hMessages, WIM_MSG_FILEINFO, (WPARAM)display.c_str(), (LPARAM)&fd);
 }
 
 DWORD CImageApplier::Report(DWORD err)
@@ -76,29 +126,157 @@ DWORD CImageApplier::Apply(const CImageMetadata& image, const std::wstring& targ
     DWORD attrs = GetFileAttributesW(m_path.Extended().c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
     m_buffer.resize(kBufferSize);
-    Count(image.Root());
+    m_totalUnits = Units(image.Root());
     m_startTick = GetTickCount();
     m_lastPercent = 0;
-    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, 0, 0) == WIM_MSG_ABORT_IMAGE)
-        return ERROR_REQUEST_ABORTED;
+    CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, 0, 0);
     DWORD err = ApplyDirectory(image.Root(), true);
     if (err) return err;
     m_doneUnits = m_totalUnits;
-    return Progress();
+    Progress();
+    return 0;
+}
+
+// Small streams of the files ahead in this folder, each decoded and checked
+// whole on a worker of its own, so that many small files keep every core
+// busy; they are written in order as their files come.
+void CImageApplier::Prefetch(const WimDentry& dir, size_t from)
+{
+    m_ready.clear();
+    std::vector<Sha1Digest> wanted;
+    uint64_t budget = 0;
+    for (size_t i = from; i < dir.children.size() && wanted.size() < kPrefetchFiles; ++i) {
+        const WimDentry& c = dir.children[i];
+        uint64_t size = 0;
+        if (c.IsDirectory() || c.IsReparsePoint() || c.hash.IsZero() || m_wim.StreamSize(c.hash, &size)) continue;
+        if (size > kPrefetchLargest || m_written.count(c.hash)) continue;
+        if (budget + size > kPrefetchBytes) break;
+        if (std::find(wanted.begin(), wanted.end(), c.hash) != wanted.end()) continue;
+        wanted.push_back(c.hash);
+        budget += size;
+    }
+    if (wanted.size() < kPrefetchFrom) return;
+    std::vector<std::vector<uint8_t>> data(wanted.size());
+    std::vector<char> ok(wanted.size(), 0);
+    CWorkerPool::Instance().Run(wanted.size(), [&](size_t j, unsigned) {
+        std::unique_ptr<CResourceReader> reader;
+        uint64_t size = 0;
+        if (m_wim.OpenStream(wanted[j], &reader, &size)) return;
+        // Failures are left to the file's own apply, which reports them.
+        if (reader->ReadAll(&data[j], kPrefetchLargest)) return;
+        ok[j] = CSha1::Of(data[j].data(), data[j].size()) == wanted[j];
+    });
+    for (size_t j = 0; j < wanted.size(); ++j)
+        if (ok[j]) m_ready[wanted[j]].swap(data[j]);
+}
+
+// A plain file whose data is at hand (empty, or decoded ahead): such files
+// may be written side by side.
+bool CImageApplier::Batchable(const WimDentry& f) const
+{
+    return !f.IsDirectory() && !f.IsReparsePoint() && !f.hardLinkId && (f.hash.IsZero() || m_ready.count(f.hash));
+}
+
+// Creates, writes, dates and closes one file of a batch; runs on a worker.
+DWORD CImageApplier::WriteBatchFile(const BatchFile& job)
+{
+    const wchar_t* path = job.path.c_str();
+    DWORD attributes = CreationAttributes(*job.file);
+    CScopedHandle h(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
+    if (!h.Valid() && GetLastError() == ERROR_ACCESS_DENIED) {
+        SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+        h.Reset(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
+    }
+    if (!h.Valid()) return GetLastError() ? GetLastError() : ERROR_OPEN_FAILED;
+    DWORD written = 0;
+    if (job.data && !job.data->empty() &&
+        (!WriteFile(h.Get(), job.data->data(), (DWORD)job.data->size(), &written, nullptr) ||
+         written != job.data->size())) {
+        DWORD err = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        h.Reset();
+        DeleteFileW(path);
+        return err;
+    }
+    SetTimes(h.Get(), *job.file);
+    h.Reset();
+    if (NeedsAttributeCall(*job.file)) SetFileAttributesW(path, job.file->attributes & kAttributeMask);
+    return 0;
+}
+
+// Files first..end of dir (all batchable): PROCESS for each in order, the
+// accepted ones written on a few threads (Wine's file calls gain up to
+// about four), then errors, FILEINFO and progress in order.
+DWORD CImageApplier::ApplyBatch(const WimDentry& dir, size_t first, size_t* endOut)
+{
+    size_t end = *endOut;
+    std::vector<BatchFile> jobs;
+    *endOut = first;
+    for (size_t i = first; i < end; ++i) {
+        const WimDentry& f = dir.children[i];
+        if (!m_path.Push(f.name)) {
+            m_path.Pop();
+            end = i; // the rest goes one by one, where the error is reported
+            break;
+        }
+        *endOut = i + 1;
+        BatchFile job{&f, m_path.Extended(), m_path.Display(), nullptr, 0};
+        m_path.Pop();
+        bool process = true;
+        DWORD err = AskProcess(job.display, &process);
+        if (err) return err;
+        if (!process) {
+            m_doneUnits += 1 + (f.hash.IsZero() ? 0 : m_ready[f.hash].size());
+            continue;
+        }
+        if (!f.hash.IsZero()) job.data = &m_ready[f.hash];
+        jobs.push_back(std::move(job));
+    }
+    size_t lanes = std::min<size_t>(kWriterLanes, jobs.size());
+    CWorkerPool::Instance().Run(lanes, [&](size_t lane, unsigned) {
+        for (size_t k = lane; k < jobs.size(); k += lanes)
+            jobs[k].error = WriteBatchFile(jobs[k]);
+    });
+    for (BatchFile& job : jobs) {
+        m_path.Push(job.file->name);
+        DWORD err = job.error ? Report(job.error) : 0;
+        m_path.Pop();
+        if (err) return err;
+        if (job.error) continue;
+        if (job.data) m_written.emplace(job.file->hash, job.path);
+        m_doneUnits += 1 + (job.data ? job.data->size() : 0);
+        SendFileInfo(*job.file, job.display);
+        Progress();
+    }
+    for (const BatchFile& job : jobs)
+        if (job.data) m_ready.erase(job.file->hash);
+    return 0;
 }
 
 DWORD CImageApplier::ApplyDirectory(const WimDentry& dir, bool isRoot)
 {
-    for (const WimDentry& child : dir.children) {
+    for (size_t i = 0; i < dir.children.size(); ++i) {
+        const WimDentry& child = dir.children[i];
+        if (!child.IsDirectory() && !child.hash.IsZero() && !m_ready.count(child.hash) && !m_written.count(child.hash))
+            Prefetch(dir, i);
+        size_t run = i;
+        std::set<Sha1Digest> inRun;
+        while (run < dir.children.size() && run - i < kPrefetchFiles && Batchable(dir.children[run]) &&
+               (dir.children[run].hash.IsZero() || inRun.insert(dir.children[run].hash).second))
+            ++run;
+        if (run - i >= kBatchFrom) {
+            DWORD err = ApplyBatch(dir, i, &run);
+            if (err) return err;
+            if (run > i) {
+                i = run - 1;
+                continue;
+            }
+        }
         bool fits = m_path.Push(child.name);
         DWORD err = 0;
         if (!fits) {
             err = Report(ERROR_FILENAME_EXCED_RANGE);
         } else if (child.IsDirectory()) {
-            if (!CreateDirectoryW(m_path.Extended().c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-                err = Report(GetLastError());
-            else
-                err = ApplyDirectory(child, false);
+            err = ApplySubdirectory(child);
         } else {
             err = ApplyFile(child);
         }
@@ -116,9 +294,77 @@ DWORD CImageApplier::ApplyDirectory(const WimDentry& dir, bool isRoot)
     return 0;
 }
 
+DWORD CImageApplier::ApplySubdirectory(const WimDentry& dir)
+{
+    bool process = true;
+    DWORD err = AskProcess(m_path.Display(), &process);
+    if (err) return err;
+    if (!process) {
+        // The folder is skipped with all it holds.
+        m_doneUnits += Units(dir);
+        Progress();
+        return 0;
+    }
+    if (!CreateDirectoryW(m_path.Extended().c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return Report(GetLastError());
+    return ApplyDirectory(dir, false);
+}
+
+// A stream already written by this apply is copied from that file: reading
+// it back costs less than decoding again. It is checked again, since a later
+// entry of the same name may have replaced that file; then it is decoded.
+bool CImageApplier::CopyWritten(HANDLE file, const WimDentry& entry, DWORD* err)
+{
+    auto written = m_written.find(entry.hash);
+    uint64_t size = 0;
+    if (written == m_written.end() || m_wim.StreamSize(entry.hash, &size)) return false;
+    CScopedHandle from(CreateFileW(written->second.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!from.Valid()) return false;
+    LARGE_INTEGER length;
+    if (!GetFileSizeEx(from.Get(), &length) || (uint64_t)length.QuadPart != size) return false;
+    CSha1 sha;
+    uint64_t before = m_doneUnits;
+    for (uint64_t left = size; left;) {
+        DWORD want = (DWORD)std::min<uint64_t>(m_buffer.size(), left), got = 0, done = 0;
+        if (!ReadFile(from.Get(), m_buffer.data(), want, &got, nullptr) || got != want) break;
+        sha.Update(m_buffer.data(), got);
+        if (!WriteFile(file, m_buffer.data(), got, &done, nullptr) || done != got) {
+            *err = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+            return true;
+        }
+        left -= got;
+        m_doneUnits += got;
+        Progress();
+    }
+    if (m_doneUnits - before == size && sha.Final() == entry.hash) {
+        *err = 0;
+        return true;
+    }
+    m_doneUnits = before;
+    LARGE_INTEGER zero = {};
+    if (SetFilePointerEx(file, zero, nullptr, FILE_BEGIN) && SetEndOfFile(file)) return false;
+    *err = ERROR_WRITE_FAULT;
+    return true;
+}
+
 DWORD CImageApplier::WriteData(HANDLE file, const WimDentry& entry)
 {
     if (entry.hash.IsZero()) return 0;
+    DWORD copied = 0;
+    if (CopyWritten(file, entry, &copied)) return copied;
+    auto ready = m_ready.find(entry.hash);
+    if (ready != m_ready.end()) {
+        // Decoded and checked ahead.
+        const std::vector<uint8_t>& data = ready->second;
+        DWORD written = 0;
+        if (!data.empty() && (!WriteFile(file, data.data(), (DWORD)data.size(), &written, nullptr) || written != data.size()))
+            return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        m_doneUnits += data.size();
+        m_ready.erase(ready);
+        Progress();
+        return 0;
+    }
     std::unique_ptr<CResourceReader> reader;
     uint64_t size = 0;
     DWORD err = m_wim.OpenStream(entry.hash, &reader, &size);
@@ -133,7 +379,7 @@ DWORD CImageApplier::WriteData(HANDLE file, const WimDentry& entry)
         if (!WriteFile(file, m_buffer.data(), (DWORD)n, &written, nullptr) || written != n)
             return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
         m_doneUnits += n;
-        if ((err = Progress())) return err;
+        Progress();
     }
     return sha.Final() == entry.hash ? 0 : ERROR_FILE_CORRUPT;
 }
@@ -146,35 +392,37 @@ DWORD CImageApplier::ApplyFile(const WimDentry& file)
         CMessageSink::Instance().Send(m_hMessages, WIM_MSG_WARNING, (WPARAM)display.c_str(), ERROR_NOT_SUPPORTED);
         return 0;
     }
-    BOOL process = TRUE;
-    if (CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROCESS, (WPARAM)display.c_str(), (LPARAM)&process) ==
-        WIM_MSG_ABORT_IMAGE)
-        return ERROR_REQUEST_ABORTED;
-    uint64_t units = 1;
+    bool process = true;
+    DWORD err = AskProcess(display, &process);
+    if (err) return err;
     if (!process) {
         uint64_t size = 0;
-        if (!file.hash.IsZero() && m_wim.StreamSize(file.hash, &size) == 0) units += size;
-        m_doneUnits += units;
-        return Progress();
+        if (!file.hash.IsZero() && m_wim.StreamSize(file.hash, &size) == 0) m_doneUnits += size;
+        m_doneUnits += 1;
+        Progress();
+        return 0;
     }
 
     auto link = file.hardLinkId ? m_links.find(file.hardLinkId) : m_links.end();
-    if (link != m_links.end()) {
+    if (link != m_links.end() && link->second.second == file.hash) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path.c_str());
-        if (CreateHardLinkW(path.c_str(), link->second.c_str(), nullptr)) {
+        if (CreateHardLinkW(path.c_str(), link->second.first.c_str(), nullptr)) {
             m_doneUnits += 1;
-            return Progress();
+            SendFileInfo(file, display);
+            Progress();
+            return 0;
         }
     }
 
-    CScopedHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD attributes = CreationAttributes(file);
+    CScopedHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
     if (!h.Valid() && GetLastError() == ERROR_ACCESS_DENIED) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        h.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        h.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
     }
     if (!h.Valid()) return Report(GetLastError());
-    DWORD err = WriteData(h.Get(), file);
+    err = WriteData(h.Get(), file);
     if (err) {
         h.Reset();
         DeleteFileW(path.c_str());
@@ -182,18 +430,11 @@ DWORD CImageApplier::ApplyFile(const WimDentry& file)
     }
     SetTimes(h.Get(), file);
     h.Reset();
-    if (file.attributes & kAttributeMask) SetFileAttributesW(path.c_str(), file.attributes & kAttributeMask);
-    if (file.hardLinkId) m_links.emplace(file.hardLinkId, path);
+    if (NeedsAttributeCall(file)) SetFileAttributesW(path.c_str(), file.attributes & kAttributeMask);
+    if (file.hardLinkId) m_links.emplace(file.hardLinkId, std::make_pair(path, file.hash));
+    if (!file.hash.IsZero()) m_written.emplace(file.hash, path);
     m_doneUnits += 1;
-
-    if (m_flags & WIM_FLAG_FILEINFO) {
-        WIN32_FIND_DATAW fd = {};
-        fd.dwFileAttributes = file.attributes;
-        fd.ftCreationTime = ToFileTime(file.creationTime);
-        fd.ftLastAccessTime = ToFileTime(file.lastAccessTime);
-        fd.ftLastWriteTime = ToFileTime(file.lastWriteTime);
-        lstrcpynW(fd.cFileName, reinterpret_cast<const wchar_t*>(file.name.c_str()), MAX_PATH);
-        CMessageSink::Instance().Send(m_hMessages, WIM_MSG_FILEINFO, (WPARAM)display.c_str(), (LPARAM)&fd);
-    }
-    return Progress();
+    SendFileInfo(file, display);
+    Progress();
+    return 0;
 }

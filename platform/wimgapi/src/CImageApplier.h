@@ -18,23 +18,44 @@ class CImageApplier {
 public:
     CImageApplier(CWimHandle& wim, HANDLE hMessages, DWORD flags);
     // 0, or the error that stopped the apply (ERROR_REQUEST_ABORTED when a
-    // callback aborted). What was written before a failure stays.
+    // callback answered WIM_MSG_PROCESS, for a file or a folder, with abort). What was written before a failure stays.
     DWORD Apply(const CImageMetadata& image, const std::wstring& target);
 
 private:
     DWORD ApplyDirectory(const WimDentry& dir, bool isRoot);
+    DWORD ApplySubdirectory(const WimDentry& dir);
+    void Prefetch(const WimDentry& dir, size_t from);
+    struct BatchFile {
+        const WimDentry* file;
+        std::wstring path;
+        std::wstring display;
+        const std::vector<uint8_t>* data; // null for an empty file
+        DWORD error;
+    };
+    bool Batchable(const WimDentry& file) const;
+    // Applies files first.. of dir up to *end; *end becomes where it stopped.
+    DWORD ApplyBatch(const WimDentry& dir, size_t first, size_t* end);
+    static DWORD WriteBatchFile(const BatchFile& job);
     DWORD ApplyFile(const WimDentry& file);
     DWORD WriteData(HANDLE file, const WimDentry& entry);
+    bool CopyWritten(HANDLE file, const WimDentry& entry, DWORD* err);
     DWORD Report(DWORD err);
-    DWORD Progress();
-    void Count(const WimDentry& dir);
+    DWORD AskProcess(const std::wstring& display, bool* process);
+    void SendFileInfo(const WimDentry& file, const std::wstring& display);
+    void Progress();
+    // Progress units of a folder's files: their bytes and one per file.
+    uint64_t Units(const WimDentry& dir) const;
     static void SetTimes(HANDLE h, const WimDentry& d);
 
     CWimHandle& m_wim;
     HANDLE m_hMessages;
     DWORD m_flags;
     CLongPath m_path;
-    std::map<uint64_t, std::wstring> m_links;
+    // Hard-link group -> the first file applied and the data it holds. A later
+    // member is linked to it only when it declares the same data.
+    std::map<uint64_t, std::pair<std::wstring, Sha1Digest>> m_links;
+    std::map<Sha1Digest, std::wstring> m_written; // the first file applied with each stream
+    std::map<Sha1Digest, std::vector<uint8_t>> m_ready; // decoded ahead, checked
     uint64_t m_totalUnits = 0;
     uint64_t m_doneUnits = 0;
     DWORD m_lastPercent = 0;

@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "CImageMetadata.h"
 #include "CLongPath.h"
@@ -25,7 +26,26 @@ private:
     DWORD Scan(WimDentry* dir, std::vector<uint64_t>* sizes, bool isRoot);
     DWORD StoreData(WimDentry* dir, std::vector<uint64_t>::const_iterator* size);
     DWORD StoreFile(WimDentry* file, uint64_t size);
-    DWORD Progress();
+    DWORD StoreEntry(WimDentry* file, uint64_t scanned, const std::wstring& display, bool* keep);
+    DWORD Finish(DWORD err, const std::wstring& display, bool* keep);
+    struct BatchFile {
+        WimDentry* file;
+        uint64_t scanned;
+        std::wstring path;
+        std::wstring display;
+        bool alone; // left for StoreFile: several links, or grown
+        std::vector<uint8_t> data;
+        DWORD error;
+        size_t index; // in the batch
+    };
+    size_t BatchEnd(const WimDentry& dir, size_t first, std::vector<uint64_t>::const_iterator size) const;
+    DWORD StoreBatch(WimDentry* dir, size_t first, size_t end, std::vector<uint64_t>::const_iterator* size,
+                     std::vector<bool>* keep);
+    static void ReadAhead(BatchFile& job);
+    DWORD StoreRead(BatchFile& job);
+    void Progress();
+    DWORD AskProcess(const std::wstring& display, bool* process);
+    void SkipFolder(const WimDentry& dir, std::vector<uint64_t>::const_iterator* size);
     static bool Excluded(const std::wstring& name);
 
     CWimWriter& m_writer;

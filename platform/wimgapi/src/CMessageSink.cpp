@@ -22,9 +22,13 @@ BOOL CMessageSink::Unregister(HANDLE hWim, FARPROC proc)
     std::lock_guard<std::mutex> guard(m_lock);
     WIMMessageCallback target = reinterpret_cast<WIMMessageCallback>(reinterpret_cast<void*>(proc));
     size_t before = m_entries.size();
+    // A function registered twice stays registered once after one call;
+    // no function at all means every callback of that handle.
     for (size_t i = m_entries.size(); i-- > 0;) {
         const Entry& e = m_entries[i];
-        if (e.hWim == hWim && (!proc || e.proc == target)) m_entries.erase(m_entries.begin() + (long)i);
+        if (e.hWim != hWim || (proc && e.proc != target)) continue;
+        m_entries.erase(m_entries.begin() + (long)i);
+        if (proc) break;
     }
     return m_entries.size() != before;
 }
@@ -50,6 +54,7 @@ DWORD CMessageSink::Send(HANDLE hWim, DWORD message, WPARAM wParam, LPARAM lPara
     DWORD lastError = GetLastError();
     for (const Entry& e : targets) {
         DWORD r = e.proc(message, wParam, lParam, e.user);
+        if (r == WIM_MSG_DONE) break; // handled: the callbacks after it do not hear it
         if (r == WIM_MSG_ABORT_IMAGE) result = WIM_MSG_ABORT_IMAGE;
         else if (r == WIM_MSG_SKIP_ERROR && result == WIM_MSG_SUCCESS) result = r;
     }

@@ -15,12 +15,14 @@ public:
     static CMessageSink& Instance();
 
     DWORD Register(HANDLE hWim, FARPROC proc, PVOID user);
-    // FALSE when nothing matched; harmless either way.
+    // Removes the latest registration of proc with hWim, or with no proc
+    // every callback of hWim. FALSE when nothing matched; harmless either way.
     BOOL Unregister(HANDLE hWim, FARPROC proc);
     void ForgetHandle(HANDLE hWim);
 
-    // Sends to every callback that hears hWim; WIM_MSG_ABORT_IMAGE when any
-    // of them asked to abort.
+    // Sends to every callback that hears hWim, in the order they were
+    // registered, until one answers WIM_MSG_DONE; WIM_MSG_ABORT_IMAGE when
+    // any of them asked to abort.
     DWORD Send(HANDLE hWim, DWORD message, WPARAM wParam, LPARAM lParam);
 
 private:

@@ -41,6 +41,8 @@ DWORD CMountTable::Mount(const std::wstring& mountPath, const std::wstring& wimP
     }
     DWORD attrs = GetFileAttributesW(mountPath.c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_PATH_NOT_FOUND;
+    // The unmount empties the folder: it must hold nothing of the caller's.
+    if (!IsEmptyFolder(mountPath)) return ERROR_DIR_NOT_EMPTY;
     CWimHandle wim;
     DWORD err = wim.Open(wimPath, WIM_GENERIC_READ, WIM_OPEN_EXISTING, 0, WIM_COMPRESS_NONE, nullptr);
     if (err) return err;
@@ -52,7 +54,7 @@ DWORD CMountTable::Mount(const std::wstring& mountPath, const std::wstring& wimP
         return err;
     }
     std::lock_guard<std::mutex> guard(m_lock);
-    m_entries.push_back({key, mountPath, wimPath, index, readWrite});
+    m_entries.push_back({key, mountPath, wimPath, Key(wimPath), index, readWrite});
     return 0;
 }
 
@@ -68,12 +70,15 @@ DWORD CMountTable::Unmount(const std::wstring& mountPath, const std::wstring& wi
         if (at == m_entries.size()) return ERROR_NOT_FOUND;
         entry = m_entries[at];
     }
-    (void)wimPath;
-    (void)index;
+    // The image named must be the one mounted there (no file name and no
+    // index: the caller does not say).
+    if ((!wimPath.empty() && Key(wimPath) != entry.wimKey) || (index != entry.index && !(wimPath.empty() && !index)))
+        return ERROR_INVALID_PARAMETER;
+    if (commit && !entry.readWrite) return ERROR_ACCESS_DENIED;
     DWORD attrs = GetFileAttributesW(mountPath.c_str());
     bool folderGone = attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY);
     DWORD err = 0;
-    if (commit && entry.readWrite) err = folderGone ? ERROR_PATH_NOT_FOUND : Commit(entry);
+    if (commit) err = folderGone ? ERROR_PATH_NOT_FOUND : Commit(entry);
     // A failed commit keeps the mount, so that the caller may try again;
     // a folder that is gone has nothing left to commit.
     if (err && !folderGone) return err;
@@ -120,7 +125,7 @@ DWORD CMountTable::Commit(const Entry& entry)
         CResourceReader reader(old->Io(), meta.res, h.chunkSize, old->Compression());
         std::vector<uint8_t> raw;
         CImageMetadata image;
-        if ((err = reader.ReadAll(&raw)) || (err = image.Parse(raw))) break;
+        if ((err = reader.ReadAll(&raw, wim::kMaxMetadataBytes)) || (err = image.Parse(raw))) break;
         std::set<Sha1Digest> hashes;
         image.CollectHashes(&hashes);
         for (const Sha1Digest& hash : hashes) {
@@ -142,6 +147,19 @@ DWORD CMountTable::Commit(const Entry& entry)
         err = GetLastError();
     if (err) DeleteFileW(temp.c_str());
     return err;
+}
+
+bool CMountTable::IsEmptyFolder(const std::wstring& path)
+{
+    CLongPath base;
+    if (!base.Set(path) || !base.Push(u"*")) return false;
+    WIN32_FIND_DATAW fd;
+    CScopedHandle find(FindFirstFileW(base.Extended().c_str(), &fd), true);
+    if (!find.Valid()) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        if (wcscmp(fd.cFileName, L".") != 0 && wcscmp(fd.cFileName, L"..") != 0) return false;
+    } while (FindNextFileW(find.Get(), &fd));
+    return true;
 }
 
 void CMountTable::EmptyFolder(const std::wstring& path)

@@ -22,12 +22,14 @@ private:
         std::wstring key;
         std::wstring mountPath;
         std::wstring wimPath;
+        std::wstring wimKey;
         DWORD index;
         bool readWrite;
     };
     static std::wstring Key(const std::wstring& path);
     static DWORD Commit(const Entry& entry);
     static void EmptyFolder(const std::wstring& path);
+    static bool IsEmptyFolder(const std::wstring& path);
 
     std::mutex m_lock;
     std::vector<Entry> m_entries;

@@ -2,6 +2,14 @@
 
 #include "CResourceReader.h"
 
+#include <algorithm>
+
+namespace {
+const size_t kIntegrityHeader = 12;
+const size_t kDigestSize = 20;
+const uint64_t kIntegrityPiece = 1024 * 1024;
+}
+
 bool CWimFile::ParseHeader(const uint8_t* p, wim::Header* h)
 {
     if (memcmp(p, wim::kMagic, 8) != 0 || wim::Get32(p + 8) != wim::kHeaderSize) return false;
@@ -73,10 +81,11 @@ unsigned long CWimFile::ReadTables()
     uint64_t fileSize = m_io.Size();
     auto inFile = [&](const wim::ResHdr& r) { return r.offset <= fileSize && r.size <= fileSize - r.offset; };
     if (!inFile(m_header.lookup) || !inFile(m_header.xml)) return wim::kErrHandleEof;
+    uint32_t cs = m_header.chunkSize;
 
     std::vector<uint8_t> table;
     CResourceReader lookup(m_io, m_header.lookup, m_header.chunkSize, Compression());
-    unsigned long err = lookup.ReadAll(&table);
+    unsigned long err = lookup.ReadAll(&table, wim::kMaxLookupBytes);
     if (err) return err;
     if (table.size() % wim::kLookupEntrySize) return wim::kErrInvalidData;
     m_dataEnd = std::max<uint64_t>(wim::kHeaderSize, m_header.lookup.offset + m_header.lookup.size);
@@ -89,6 +98,7 @@ unsigned long CWimFile::ReadTables()
         memcpy(e.hash.bytes, p + 30, 20);
         if (e.part != m_header.partNumber) continue;
         if (!inFile(e.res)) return wim::kErrHandleEof;
+        if (!CResourceReader::Plausible(e.res, cs, fileSize)) return wim::kErrInvalidData;
         if (e.res.flags & (wim::kResSpanned | wim::kResSolid)) return wim::kErrNotSupported;
         m_dataEnd = std::max(m_dataEnd, e.res.offset + e.res.size);
         if (e.res.flags & wim::kResMetadata) m_metadata.push_back(e);
@@ -100,7 +110,7 @@ unsigned long CWimFile::ReadTables()
     if (m_header.xml.size) {
         m_dataEnd = std::max(m_dataEnd, m_header.xml.offset + m_header.xml.size);
         CResourceReader xr(m_io, m_header.xml, m_header.chunkSize, Compression());
-        err = xr.ReadAll(&xml);
+        err = xr.ReadAll(&xml, wim::kMaxXmlBytes);
         if (err) return err;
     }
     size_t start = xml.size() >= 2 && xml[0] == 0xFF && xml[1] == 0xFE ? 2 : 0;
@@ -116,21 +126,30 @@ unsigned long CWimFile::VerifyIntegrity()
 {
     std::vector<uint8_t> raw;
     CResourceReader r(m_io, m_header.integrity, m_header.chunkSize, wim::Compression::None);
-    unsigned long err = r.ReadAll(&raw);
-    if (err) return err;
-    if (raw.size() < 12) return wim::kErrFileCorrupt;
+    unsigned long err = r.ReadAll(&raw, wim::kMaxIntegrityBytes);
+    if (err) return err == wim::kErrInvalidData ? wim::kErrFileCorrupt : err;
+    if (raw.size() < kIntegrityHeader) return wim::kErrFileCorrupt;
     uint32_t count = wim::Get32(&raw[4]);
     uint32_t chunk = wim::Get32(&raw[8]);
-    if (chunk == 0 || raw.size() < 12 + (uint64_t)count * 20) return wim::kErrFileCorrupt;
+    if (chunk == 0 || raw.size() < kIntegrityHeader + (uint64_t)count * kDigestSize) return wim::kErrFileCorrupt;
     uint64_t start = wim::kHeaderSize;
     uint64_t end = m_header.lookup.offset + m_header.lookup.size;
-    if (end < start || (end - start + chunk - 1) / chunk != count) return wim::kErrFileCorrupt;
-    std::vector<uint8_t> buf(chunk);
+    if (end < start || (end - start) / chunk + ((end - start) % chunk ? 1 : 0) != count) return wim::kErrFileCorrupt;
+    // Each chunk is hashed in pieces: the table's chunk size is not trusted
+    // with an allocation.
+    std::vector<uint8_t> buf((size_t)std::min<uint64_t>(chunk, kIntegrityPiece));
     for (uint32_t i = 0; i < count; ++i) {
         uint64_t off = start + (uint64_t)i * chunk;
-        size_t n = (size_t)std::min<uint64_t>(chunk, end - off);
-        if (!m_io.ReadAt(off, buf.data(), n)) return wim::kErrHandleEof;
-        if (CSha1::Of(buf.data(), n) != *reinterpret_cast<const Sha1Digest*>(&raw[12 + 20 * i]))
+        uint64_t left = std::min<uint64_t>(chunk, end - off);
+        CSha1 sha;
+        while (left) {
+            size_t n = (size_t)std::min<uint64_t>(left, buf.size());
+            if (!m_io.ReadAt(off, buf.data(), n)) return wim::kErrHandleEof;
+            sha.Update(buf.data(), n);
+            off += n;
+            left -= n;
+        }
+        if (memcmp(sha.Final().bytes, &raw[kIntegrityHeader + kDigestSize * i], kDigestSize) != 0)
             return wim::kErrFileCorrupt;
     }
     return 0;

@@ -14,6 +14,18 @@ bool FileExists(const std::wstring& path)
     return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// WIM_INFO reports the file as a full path, whatever form the caller used.
+std::wstring FullPath(const std::wstring& path)
+{
+    DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (!n) return path;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
+    if (!n || n >= full.size()) return path;
+    full.resize(n);
+    return full;
+}
+
 } // namespace
 
 CWimHandle::CWimHandle() : CWimObject(Kind::Wim) {}
@@ -23,7 +35,7 @@ CWimHandle::~CWimHandle() { Close(); }
 DWORD CWimHandle::Open(const std::wstring& path, DWORD access, DWORD disposition, DWORD flags, DWORD compression,
                        DWORD* creationResult)
 {
-    m_path = path;
+    m_path = FullPath(path);
     m_access = access;
     m_flags = flags;
     bool write = (access & WIM_GENERIC_WRITE) != 0;
@@ -109,6 +121,9 @@ DWORD CWimHandle::AddReference(const std::wstring& path, DWORD flags)
 DWORD CWimHandle::SetTempPath(const std::wstring& path)
 {
     if (path.empty()) return ERROR_INVALID_PARAMETER;
+    DWORD attrs = GetFileAttributesW(path.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) return ERROR_PATH_NOT_FOUND;
+    if (!(attrs & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
     m_tempPath = path;
     return 0;
 }
@@ -145,7 +160,7 @@ DWORD CWimHandle::LoadMetadata(DWORD index, CImageMetadata* metadata)
     const wim::LookupEntry& e = m_main->MetadataEntries()[index - 1];
     CResourceReader reader(m_main->Io(), e.res, m_main->Header().chunkSize, m_main->Compression());
     std::vector<uint8_t> raw;
-    DWORD err = reader.ReadAll(&raw);
+    DWORD err = reader.ReadAll(&raw, wim::kMaxMetadataBytes);
     if (err) return err;
     if (CSha1::Of(raw.data(), raw.size()) != e.hash) return ERROR_FILE_CORRUPT;
     return metadata->Parse(raw);

@@ -6,12 +6,41 @@
 #include "CFileIo.h"
 #include "CSha1.h"
 #include "CWimFile.h"
+#include "CWorkerPool.h"
 
 namespace {
 const size_t kFlushAt = 4 * 1024 * 1024;
+// Chunks compressed at once per worker: enough to keep every worker busy.
+const size_t kChunksPerWorker = 4;
+// Room for one compressed chunk; the encoder gives up before it fills it.
+const size_t kOutSlot = wim::kChunkSize + 1024;
 }
 
-CWimWriter::CWimWriter() : m_in(wim::kChunkSize), m_out(wim::kChunkSize + 1024) {}
+CWimWriter::CWimWriter() {}
+
+size_t CWimWriter::BatchBytes()
+{
+    CWorkerPool& pool = CWorkerPool::Instance();
+    size_t chunks = pool.Workers() * kChunksPerWorker;
+    if (m_in.size() != chunks * wim::kChunkSize) {
+        m_in.resize(chunks * wim::kChunkSize);
+        m_out.resize(chunks * kOutSlot);
+        m_packedSizes.resize(chunks);
+    }
+    while (m_encoders.size() < pool.Workers())
+        m_encoders.emplace_back(new CXpressEncoder());
+    return m_in.size();
+}
+
+unsigned long CWimWriter::ReadFull(const Source& source, uint8_t* buffer, size_t size)
+{
+    for (size_t got = 0; got < size;) {
+        long long n = source(buffer + got, size - got);
+        if (n <= 0) return n < 0 && m_io.LastError() ? m_io.LastError() : wim::kErrHandleEof;
+        got += (size_t)n;
+    }
+    return 0;
+}
 
 unsigned long CWimWriter::Create(const std::u16string& path, wim::Compression compression, const uint8_t guid[16])
 {
@@ -44,8 +73,12 @@ unsigned long CWimWriter::Append(const std::u16string& path, const wim::Header& 
                     : (header.flags & wim::kHdrXpress)    ? wim::Compression::Xpress
                                                           : wim::Compression::Lzx;
     for (const wim::LookupEntry& e : entries) {
-        if (e.res.flags & wim::kResMetadata) m_metadata.push_back(e);
-        else m_streams[e.hash] = e;
+        if (e.res.flags & wim::kResMetadata) {
+            m_metadata.push_back(e);
+            continue;
+        }
+        m_streams[e.hash] = e;
+        m_sizes.insert(e.res.originalSize);
     }
     m_end = m_bufferStart = dataEnd;
     m_buffer.clear();
@@ -69,9 +102,14 @@ unsigned long CWimWriter::Put(const void* data, size_t size)
     return m_buffer.size() >= kFlushAt ? Flush() : 0;
 }
 
-unsigned long CWimWriter::PutChunked(const Source& source, uint64_t size, CSha1* sha, uint64_t* stored, bool* compressed)
+// Stores size bytes in batches of chunks compressed on all workers, written
+// in order. The first `preloaded` bytes are already in m_in (and hashed);
+// the rest are read from source and fed to sha when there is one.
+unsigned long CWimWriter::PutChunked(const Source& source, uint64_t size, CSha1* sha, size_t preloaded,
+                                     uint64_t* stored, bool* compressed)
 {
     uint64_t start = m_end;
+    size_t batch = BatchBytes();
     *compressed = m_compression == wim::Compression::Xpress;
     uint64_t chunks = (size + wim::kChunkSize - 1) / wim::kChunkSize;
     uint32_t entrySize = size > 0xFFFFFFFFull ? 8 : 4;
@@ -81,24 +119,35 @@ unsigned long CWimWriter::PutChunked(const Source& source, uint64_t size, CSha1*
         unsigned long err = Put(table.data(), table.size());
         if (err) return err;
     }
-    uint64_t done = 0;
-    for (uint64_t i = 0; i < chunks; ++i) {
-        size_t want = (size_t)std::min<uint64_t>(wim::kChunkSize, size - done);
-        size_t got = 0;
-        while (got < want) {
-            long long n = source(m_in.data() + got, want - got);
-            if (n <= 0) return n < 0 ? m_io.LastError() ? m_io.LastError() : wim::kErrHandleEof : wim::kErrHandleEof;
-            got += (size_t)n;
+    uint64_t index = 0;
+    for (uint64_t done = 0; done < size;) {
+        size_t want = (size_t)std::min<uint64_t>(batch, size - done);
+        if (preloaded) {
+            preloaded = 0;
+        } else {
+            unsigned long err = ReadFull(source, m_in.data(), want);
+            if (err) return err;
+            if (sha) sha->Update(m_in.data(), want);
         }
-        sha->Update(m_in.data(), want);
-        if (i > 0 && *compressed) {
-            uint64_t rel = m_end - start - tableSize;
-            if (entrySize == 8) wim::Put64(&table[(i - 1) * 8], rel);
-            else wim::Put32(&table[(i - 1) * 4], (uint32_t)rel);
+        size_t n = (want + wim::kChunkSize - 1) / wim::kChunkSize;
+        if (*compressed)
+            CWorkerPool::Instance().Run(n, [&](size_t j, unsigned worker) {
+                size_t len = std::min<size_t>(wim::kChunkSize, want - j * wim::kChunkSize);
+                m_packedSizes[j] = m_encoders[worker]->Compress(m_in.data() + j * wim::kChunkSize, len,
+                                                                m_out.data() + j * kOutSlot, kOutSlot);
+            });
+        for (size_t j = 0; j < n; ++j, ++index) {
+            size_t len = std::min<size_t>(wim::kChunkSize, want - j * wim::kChunkSize);
+            if (index > 0 && *compressed) {
+                uint64_t rel = m_end - start - tableSize;
+                if (entrySize == 8) wim::Put64(&table[(size_t)(index - 1) * 8], rel);
+                else wim::Put32(&table[(size_t)(index - 1) * 4], (uint32_t)rel);
+            }
+            size_t packed = *compressed ? m_packedSizes[j] : 0;
+            unsigned long err = packed ? Put(m_out.data() + j * kOutSlot, packed)
+                                       : Put(m_in.data() + j * wim::kChunkSize, len);
+            if (err) return err;
         }
-        size_t packed = *compressed ? m_encoder.Compress(m_in.data(), want, m_out.data(), m_out.size()) : 0;
-        unsigned long err = packed ? Put(m_out.data(), packed) : Put(m_in.data(), want);
-        if (err) return err;
         done += want;
     }
     if (tableSize) {
@@ -114,21 +163,127 @@ unsigned long CWimWriter::PutChunked(const Source& source, uint64_t size, CSha1*
     return 0;
 }
 
-unsigned long CWimWriter::WriteStream(const Source& source, uint64_t size, Sha1Digest* hash)
+// A new stream that fits in one batch, now in m_in: kept until enough of
+// them fill a batch, then compressed together (small files alone would
+// leave the workers idle). Its lookup entry is complete once flushed.
+unsigned long CWimWriter::Queue(const Sha1Digest& hash, size_t size)
+{
+    m_pending.push_back({hash, m_pendingData.size(), size});
+    m_pendingData.insert(m_pendingData.end(), m_in.begin(), m_in.begin() + (long)size);
+    wim::LookupEntry e;
+    e.res.originalSize = size;
+    e.part = m_header.partNumber;
+    e.hash = hash;
+    m_streams[hash] = e;
+    m_sizes.insert(size);
+    return m_pendingData.size() >= m_in.size() ? FlushPending() : 0;
+}
+
+unsigned long CWimWriter::FlushPending()
+{
+    if (m_pending.empty()) return 0;
+    struct Piece {
+        size_t in;     // offset in m_pendingData
+        size_t length;
+    };
+    std::vector<Piece> pieces;
+    std::vector<size_t> firstPiece;
+    for (const Pending& p : m_pending) {
+        firstPiece.push_back(pieces.size());
+        for (size_t at = 0; at < p.size; at += wim::kChunkSize)
+            pieces.push_back({p.at + at, std::min<size_t>(wim::kChunkSize, p.size - at)});
+    }
+    firstPiece.push_back(pieces.size());
+    bool compressed = m_compression == wim::Compression::Xpress;
+    // A compressed chunk is kept only when smaller, so each fits in the room of its input.
+    std::vector<uint8_t> out(compressed ? m_pendingData.size() : 0);
+    std::vector<size_t> packed(pieces.size(), 0);
+    if (compressed) {
+        BatchBytes();
+        CWorkerPool::Instance().Run(pieces.size(), [&](size_t j, unsigned worker) {
+            const Piece& c = pieces[j];
+            packed[j] = m_encoders[worker]->Compress(&m_pendingData[c.in], c.length, &out[c.in], c.length);
+        });
+    }
+    for (size_t i = 0; i < m_pending.size(); ++i) {
+        uint64_t start = m_end;
+        size_t chunks = firstPiece[i + 1] - firstPiece[i];
+        std::vector<uint8_t> table(compressed ? (chunks - 1) * 4 : 0);
+        for (size_t k = 1, rel = 0; k < chunks && compressed; ++k) {
+            size_t j = firstPiece[i] + k - 1;
+            rel += packed[j] ? packed[j] : pieces[j].length;
+            wim::Put32(&table[(k - 1) * 4], (uint32_t)rel);
+        }
+        unsigned long err = table.empty() ? 0 : Put(table.data(), table.size());
+        for (size_t j = firstPiece[i]; j < firstPiece[i + 1] && !err; ++j)
+            err = packed[j] ? Put(&out[pieces[j].in], packed[j]) : Put(&m_pendingData[pieces[j].in], pieces[j].length);
+        if (err) return err;
+        wim::LookupEntry& e = m_streams[m_pending[i].hash];
+        e.res.offset = start;
+        e.res.size = m_end - start;
+        e.res.flags = compressed ? wim::kResCompressed : 0;
+    }
+    m_pending.clear();
+    m_pendingData.clear();
+    return 0;
+}
+
+bool CWimWriter::Reuse(const Sha1Digest& hash)
+{
+    auto found = m_streams.find(hash);
+    if (found == m_streams.end()) return false;
+    found->second.refCount++;
+    return true;
+}
+
+// Hashes the rest of a stream whose first batch is in m_in, reading it
+// through the output buffer, for a stream that may be stored already.
+unsigned long CWimWriter::HashRest(const Source& source, uint64_t size, size_t first, CSha1 sha, Sha1Digest* hash)
+{
+    for (uint64_t done = first; done < size;) {
+        size_t want = (size_t)std::min<uint64_t>(m_out.size(), size - done);
+        unsigned long err = ReadFull(source, m_out.data(), want);
+        if (err) return err;
+        sha.Update(m_out.data(), want);
+        done += want;
+    }
+    *hash = sha.Final();
+    return 0;
+}
+
+unsigned long CWimWriter::WriteStream(const Source& source, uint64_t size, Sha1Digest* hash, const Rewind& rewind)
 {
     *hash = Sha1Digest{};
     if (size == 0) return 0;
-    uint64_t start = m_end;
+    size_t first = (size_t)std::min<uint64_t>(BatchBytes(), size);
     CSha1 sha;
+    unsigned long err = ReadFull(source, m_in.data(), first);
+    if (err) return err;
+    sha.Update(m_in.data(), first);
+    if (first == size) {
+        // Whole in one batch: a copy of a stored stream is never compressed,
+        // and a new one waits to be compressed together with others.
+        *hash = sha.Final();
+        if (Reuse(*hash)) return 0;
+        return Queue(*hash, first);
+    } else if (rewind && m_sizes.count(size)) {
+        // A stream of this size is stored: hash first, compress only if new.
+        if ((err = HashRest(source, size, first, sha, hash))) return err;
+        if (Reuse(*hash)) return 0;
+        if (!rewind()) return wim::kErrHandleEof;
+        sha = CSha1();
+        if ((err = ReadFull(source, m_in.data(), first))) return err;
+        sha.Update(m_in.data(), first);
+    }
+    if ((err = FlushPending())) return err;
+    uint64_t start = m_end;
     uint64_t stored = 0;
     bool compressed = false;
-    unsigned long err = PutChunked(source, size, &sha, &stored, &compressed);
+    err = PutChunked(source, size, &sha, first, &stored, &compressed);
     if (err) return err;
     *hash = sha.Final();
-    auto found = m_streams.find(*hash);
-    if (found != m_streams.end()) {
+    if (Reuse(*hash)) {
         // Already stored: forget what was just written.
-        found->second.refCount++;
         if (start >= m_bufferStart) {
             m_buffer.resize((size_t)(start - m_bufferStart));
         } else {
@@ -146,11 +301,14 @@ unsigned long CWimWriter::WriteStream(const Source& source, uint64_t size, Sha1D
     e.part = m_header.partNumber;
     e.hash = *hash;
     m_streams[*hash] = e;
+    m_sizes.insert(size);
     return 0;
 }
 
 unsigned long CWimWriter::WriteMetadata(const std::vector<uint8_t>& data)
 {
+    unsigned long flushed = FlushPending();
+    if (flushed) return flushed;
     uint64_t start = m_end;
     size_t pos = 0;
     Source src = [&](uint8_t* buf, size_t n) -> long long {
@@ -162,7 +320,7 @@ unsigned long CWimWriter::WriteMetadata(const std::vector<uint8_t>& data)
     CSha1 sha;
     uint64_t stored = 0;
     bool compressed = false;
-    unsigned long err = PutChunked(src, data.size(), &sha, &stored, &compressed);
+    unsigned long err = PutChunked(src, data.size(), &sha, 0, &stored, &compressed);
     if (err) return err;
     wim::LookupEntry e;
     e.res.offset = start;
@@ -179,6 +337,8 @@ unsigned long CWimWriter::CopyRaw(CFileIo& from, const wim::LookupEntry& entry)
 {
     bool isMetadata = (entry.res.flags & wim::kResMetadata) != 0;
     if (!isMetadata && m_streams.count(entry.hash)) return 0;
+    unsigned long flushed = FlushPending();
+    if (flushed) return flushed;
     wim::LookupEntry e = entry;
     e.res.offset = m_end;
     e.part = m_header.partNumber;
@@ -191,8 +351,12 @@ unsigned long CWimWriter::CopyRaw(CFileIo& from, const wim::LookupEntry& entry)
         if (err) return err;
         done += n;
     }
-    if (isMetadata) m_metadata.push_back(e);
-    else m_streams[e.hash] = e;
+    if (isMetadata) {
+        m_metadata.push_back(e);
+    } else {
+        m_streams[e.hash] = e;
+        m_sizes.insert(e.res.originalSize);
+    }
     return 0;
 }
 
@@ -220,6 +384,8 @@ unsigned long CWimWriter::WriteIntegrity(uint64_t end)
 
 unsigned long CWimWriter::Finish(const std::u16string& xml, bool integrity)
 {
+    unsigned long flushed = FlushPending();
+    if (flushed) return flushed;
     std::vector<uint8_t> table;
     auto add = [&](const wim::LookupEntry& e) {
         size_t at = table.size();

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "CFileIo.h"
+#include "CSha1.h"
 #include "CXpressEncoder.h"
 #include "WimFormat.h"
 
@@ -16,6 +19,8 @@ class CWimWriter {
 public:
     // Fills buffer with up to size bytes; returns the count, or -1 on error.
     using Source = std::function<long long(uint8_t* buffer, size_t size)>;
+    // Starts the source again from its first byte; FALSE when it cannot.
+    using Rewind = std::function<bool()>;
 
     CWimWriter();
     unsigned long Create(const std::u16string& path, wim::Compression compression, const uint8_t guid[16]);
@@ -25,7 +30,9 @@ public:
 
     // Stores size bytes from source unless a stream with the same SHA-1 is
     // already stored. Zero-length streams store nothing (hash all zero).
-    unsigned long WriteStream(const Source& source, uint64_t size, Sha1Digest* hash);
+    // With rewind, a stream the size of a stored one is hashed before it is
+    // compressed, so that a duplicate costs a read and no compression.
+    unsigned long WriteStream(const Source& source, uint64_t size, Sha1Digest* hash, const Rewind& rewind = Rewind());
     unsigned long WriteMetadata(const std::vector<uint8_t>& data);
     // Copies a stored resource of another file as it is.
     unsigned long CopyRaw(CFileIo& from, const wim::LookupEntry& entry);
@@ -45,7 +52,14 @@ public:
 private:
     unsigned long Put(const void* data, size_t size);
     unsigned long Flush();
-    unsigned long PutChunked(const Source& source, uint64_t size, CSha1* sha, uint64_t* stored, bool* compressed);
+    unsigned long PutChunked(const Source& source, uint64_t size, CSha1* sha, size_t preloaded, uint64_t* stored,
+                             bool* compressed);
+    size_t BatchBytes();
+    unsigned long ReadFull(const Source& source, uint8_t* buffer, size_t size);
+    unsigned long HashRest(const Source& source, uint64_t size, size_t first, CSha1 sha, Sha1Digest* hash);
+    bool Reuse(const Sha1Digest& hash);
+    unsigned long Queue(const Sha1Digest& hash, size_t size);
+    unsigned long FlushPending();
     unsigned long WriteIntegrity(uint64_t end);
 
     CFileIo m_io;
@@ -56,7 +70,16 @@ private:
     uint64_t m_end = wim::kHeaderSize;
     std::vector<uint8_t> m_buffer;
     uint64_t m_bufferStart = wim::kHeaderSize;
-    std::vector<uint8_t> m_in;
-    std::vector<uint8_t> m_out;
-    CXpressEncoder m_encoder;
+    std::set<uint64_t> m_sizes; // original sizes of the stored streams
+    std::vector<uint8_t> m_in;  // one batch of chunks
+    std::vector<uint8_t> m_out; // their compressed forms, a slot each
+    std::vector<size_t> m_packedSizes;
+    std::vector<std::unique_ptr<CXpressEncoder>> m_encoders; // one per worker
+    struct Pending {
+        Sha1Digest hash;
+        size_t at; // in m_pendingData
+        size_t size;
+    };
+    std::vector<Pending> m_pending; // small new streams not yet written
+    std::vector<uint8_t> m_pendingData;
 };

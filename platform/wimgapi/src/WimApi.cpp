@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "CImageApplier.h"
 #include "CImageCapturer.h"
@@ -30,6 +32,21 @@ BOOL Done(DWORD err)
 
 bool Empty(PCWSTR s) { return !s || !*s; }
 
+// Runs the body of an exported call; an allocation that fails inside (an
+// image larger than this process can hold) becomes a failed call with
+// ERROR_NOT_ENOUGH_MEMORY instead of ending the caller's process.
+template <class R, class F> R Guarded(R failed, F body)
+{
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    } catch (const std::length_error&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    return failed;
+}
+
 CWimHandle* WimOf(HANDLE h) { return static_cast<CWimHandle*>(CWimObject::From(h, CWimObject::Kind::Wim)); }
 CImageHandle* ImageOf(HANDLE h) { return static_cast<CImageHandle*>(CWimObject::From(h, CWimObject::Kind::Image)); }
 
@@ -44,15 +61,17 @@ HANDLE WINAPI WIMCreateFile(PCWSTR pszWimPath, DWORD dwDesiredAccess, DWORD dwCr
         Fail(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    std::unique_ptr<CWimHandle> wim(new CWimHandle());
-    DWORD err = wim->Open(pszWimPath, dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes,
-                          dwCompressionType, pdwCreationResult);
-    if (err) {
-        Fail(err);
-        return nullptr;
-    }
-    SetLastError(ERROR_SUCCESS);
-    return CWimObject::Publish(wim.release());
+    return Guarded<HANDLE>(nullptr, [&]() -> HANDLE {
+        std::unique_ptr<CWimHandle> wim(new CWimHandle());
+        DWORD err = wim->Open(pszWimPath, dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes,
+                              dwCompressionType, pdwCreationResult);
+        if (err) {
+            Fail(err);
+            return nullptr;
+        }
+        SetLastError(ERROR_SUCCESS);
+        return CWimObject::Publish(wim.release());
+    });
 }
 
 BOOL WINAPI WIMCloseHandle(HANDLE hObject)
@@ -86,7 +105,7 @@ BOOL WINAPI WIMSetReferenceFile(HANDLE hWim, PCWSTR pszPath, DWORD dwFlags)
     CWimHandle* wim = WimOf(hWim);
     if (!wim) return FALSE;
     if (Empty(pszPath)) return Fail(ERROR_INVALID_PARAMETER);
-    return Done(wim->AddReference(pszPath, dwFlags));
+    return Guarded<BOOL>(FALSE, [&] { return Done(wim->AddReference(pszPath, dwFlags)); });
 }
 
 BOOL WINAPI WIMSplitFile(HANDLE hWim, PCWSTR pszPartPath, PLARGE_INTEGER pliPartSize, DWORD dwFlags)
@@ -122,16 +141,18 @@ HANDLE WINAPI WIMLoadImage(HANDLE hWim, DWORD dwImageIndex)
         Fail(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    std::unique_ptr<CImageHandle> image(new CImageHandle(wim, hWim, dwImageIndex));
-    DWORD err = wim->LoadMetadata(dwImageIndex, &image->Metadata());
-    if (err) {
-        Fail(err);
-        return nullptr;
-    }
-    image->SetLoaded();
-    wim->AddImage();
-    SetLastError(ERROR_SUCCESS);
-    return CWimObject::Publish(image.release());
+    return Guarded<HANDLE>(nullptr, [&]() -> HANDLE {
+        std::unique_ptr<CImageHandle> image(new CImageHandle(wim, hWim, dwImageIndex));
+        DWORD err = wim->LoadMetadata(dwImageIndex, &image->Metadata());
+        if (err) {
+            Fail(err);
+            return nullptr;
+        }
+        image->SetLoaded();
+        wim->AddImage();
+        SetLastError(ERROR_SUCCESS);
+        return CWimObject::Publish(image.release());
+    });
 }
 
 HANDLE WINAPI WIMCaptureImage(HANDLE hWim, PCWSTR pszPath, DWORD dwCaptureFlags)
@@ -166,8 +187,10 @@ BOOL WINAPI WIMApplyImage(HANDLE hImage, PCWSTR pszPath, DWORD dwApplyFlags)
     CImageHandle* image = ImageOf(hImage);
     if (!image) return FALSE;
     if (Empty(pszPath) || !image->Loaded()) return Fail(ERROR_INVALID_PARAMETER);
-    CImageApplier applier(*image->Wim(), image->WimHandle(), dwApplyFlags);
-    return Done(applier.Apply(image->Metadata(), pszPath));
+    return Guarded<BOOL>(FALSE, [&] {
+        CImageApplier applier(*image->Wim(), image->WimHandle(), dwApplyFlags);
+        return Done(applier.Apply(image->Metadata(), pszPath));
+    });
 }
 
 DWORD WINAPI WIMRegisterMessageCallback(HANDLE hWim, FARPROC fpMessageProc, PVOID pvUserData)
@@ -185,7 +208,9 @@ BOOL WINAPI WIMUnregisterMessageCallback(HANDLE hWim, FARPROC fpMessageProc)
 BOOL WINAPI WIMMountImage(PCWSTR pszMountPath, PCWSTR pszWimFileName, DWORD dwImageIndex, PCWSTR pszTempPath)
 {
     if (Empty(pszMountPath) || Empty(pszWimFileName) || dwImageIndex == 0) return Fail(ERROR_INVALID_PARAMETER);
-    return Done(CMountTable::Instance().Mount(pszMountPath, pszWimFileName, dwImageIndex, !Empty(pszTempPath)));
+    return Guarded<BOOL>(FALSE, [&] {
+        return Done(CMountTable::Instance().Mount(pszMountPath, pszWimFileName, dwImageIndex, !Empty(pszTempPath)));
+    });
 }
 
 BOOL WINAPI WIMUnmountImage(PCWSTR pszMountPath, PCWSTR pszWimFileName, DWORD dwImageIndex, BOOL bCommitChanges)

@@ -16,6 +16,15 @@ const uint32_t kChunkSize = 32768;
 const uint32_t kLookupEntrySize = 50;
 const uint32_t kIntegrityChunk = 10 * 1024 * 1024;
 
+// The most a table read whole may hold. Real images stay far below: an
+// image of a million files has about 150 MiB of metadata, a lookup table
+// 50 bytes per stream, the XML a few KiB per image. A file claiming more is
+// damaged or crafted, and must not make us allocate it.
+const uint64_t kMaxLookupBytes = 128ull * 1024 * 1024;
+const uint64_t kMaxXmlBytes = 16ull * 1024 * 1024;
+const uint64_t kMaxMetadataBytes = 256ull * 1024 * 1024;
+const uint64_t kMaxIntegrityBytes = 64ull * 1024 * 1024;
+
 // Header flags.
 const uint32_t kHdrCompression = 0x00000002;
 const uint32_t kHdrReadOnly = 0x00000004;

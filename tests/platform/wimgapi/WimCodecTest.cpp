@@ -2,6 +2,8 @@
 // data shapes that stress matches and codes, and damaged input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -97,4 +99,25 @@ TEST(WimCodecTest, Sha1KnownAnswers)
             snprintf(hex + 2 * i, 3, "%02x", d.bytes[i]);
         EXPECT_STREQ(c.hex, hex) << "input of " << c.input.size() << " bytes";
     }
+}
+
+// The processor's SHA instructions, where used, agree with the portable code
+// at every length and alignment around the block size.
+TEST(WimCodecTest, Sha1InstructionsMatchPortable)
+{
+    std::vector<uint8_t> data(5000);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = (uint8_t)(i * 131 + (i >> 7));
+    printf("SHA instructions %s\n", CSha1::Accelerated() ? "used" : "not available");
+    const size_t lengths[] = {0, 1, 55, 56, 63, 64, 65, 127, 128, 129, 1000, 4096, 4999};
+    for (size_t offset = 0; offset < 3; ++offset)
+        for (size_t n : lengths) {
+            Sha1Digest fast = CSha1::Of(data.data() + offset, n);
+            EXPECT_TRUE(fast == CSha1::PortableOf(data.data() + offset, n)) << n << " bytes at +" << offset;
+        }
+    // Fed in uneven pieces.
+    CSha1 pieces;
+    for (size_t at = 0, step = 1; at < data.size(); at += step, step = step * 3 % 97 + 1)
+        pieces.Update(data.data() + at, std::min(step, data.size() - at));
+    EXPECT_TRUE(pieces.Final() == CSha1::PortableOf(data.data(), data.size()));
 }

@@ -160,7 +160,7 @@ TEST_F(WimgapiTest, AppliesWhatWimlibCaptured)
         EXPECT_EQ(100u, rec.percents.back()) << c.wim;
         for (size_t i = 1; i < rec.percents.size(); ++i)
             EXPECT_LE(rec.percents[i - 1], rec.percents[i]) << c.wim << " progress goes back";
-        EXPECT_EQ(10u, rec.processed.size()) << c.wim << " PROCESS messages";
+        EXPECT_EQ(16u, rec.processed.size()) << c.wim << " PROCESS messages (10 files, 6 folders)";
     }
 }
 
@@ -183,7 +183,7 @@ TEST_F(WimgapiTest, CapturesForTheJudge)
         ASSERT_EQ(0u, CaptureWim(Fixture(L"tree"), wim, c.compression, c.flags)) << c.name;
         ASSERT_FALSE(rec.percents.empty()) << c.name << ": no progress during capture";
         EXPECT_EQ(100u, rec.percents.back()) << c.name;
-        EXPECT_EQ(10u, rec.processed.size()) << c.name;
+        EXPECT_EQ(16u, rec.processed.size()) << c.name << " PROCESS messages (10 files, 6 folders)";
         std::wstring target = std::wstring(L"W:\\t\\") + c.name;
         ApplyResult r = ApplyWim(wim, {}, target);
         ASSERT_TRUE(r.ok) << c.name << ": error " << r.error;
@@ -433,4 +433,71 @@ TEST_F(WimgapiTest, CallContracts)
     // Unregistering what was never registered is harmless.
     EXPECT_TRUE(WIMUnregisterMessageCallback(nullptr, reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Recorder::Callback))));
     EXPECT_EQ(INVALID_CALLBACK_VALUE, WIMRegisterMessageCallback(nullptr, nullptr, nullptr));
+}
+
+// Many small files, duplicates among them, in one folder and across
+// folders: compressed together on capture, decoded ahead on apply, and
+// still each with its own content, in both compressions.
+TEST_F(WimgapiTest, ManySmallFilesRoundTrip)
+{
+    std::wstring src = L"W:\\t\\many";
+    MakeTree(src, {L"a", L"b"});
+    for (int i = 0; i < 300; ++i) {
+        std::string data(100 + (size_t)i * 37, (char)('a' + i % 26));
+        data += std::to_string(i % 250); // files 250..299 repeat 0..49 when the length matches
+        if (i % 7 == 0) data = "same small content";
+        std::wstring dir = i % 3 == 0 ? L"\\a\\" : i % 3 == 1 ? L"\\b\\" : L"\\";
+        WriteFileBytes(src + dir + L"f" + std::to_wstring(i) + L".txt", data);
+    }
+    WriteFileBytes(src + L"\\big.bin", std::string(3 * 1024 * 1024 + 5, 'z'));
+    WriteFileBytes(src + L"\\a\\big copy.bin", std::string(3 * 1024 * 1024 + 5, 'z'));
+    const DWORD compressions[] = {WIM_COMPRESS_XPRESS, WIM_COMPRESS_NONE};
+    for (DWORD c : compressions) {
+        std::wstring wim = L"W:\\t\\many" + std::to_wstring(c) + L".wim", out = L"W:\\t\\many-out" + std::to_wstring(c);
+        ASSERT_EQ(0u, CaptureWim(src, wim, c)) << c;
+        ApplyResult r = ApplyWim(wim, {}, out);
+        ASSERT_TRUE(r.ok) << c << ": error " << r.error;
+        EXPECT_EQ(L"", Compare(src, out, false)) << c;
+    }
+    // Skips and an abort among files written side by side.
+    Recorder skip;
+    skip.skipSuffix = L"7.txt";
+    {
+        ScopedRecorder scope(skip);
+        ApplyResult r = ApplyWim(L"W:\\t\\many1.wim", {}, L"W:\\t\\skipped");
+        ASSERT_TRUE(r.ok) << r.error;
+    }
+    EXPECT_FALSE(Exists(L"W:\\t\\skipped\\b\\f7.txt"));
+    EXPECT_FALSE(Exists(L"W:\\t\\skipped\\f17.txt"));
+    EXPECT_EQ(ReadFileBytes(src + L"\\b\\f4.txt"), ReadFileBytes(L"W:\\t\\skipped\\b\\f4.txt"));
+    Recorder abort;
+    abort.abortAtProcess = 50;
+    {
+        ScopedRecorder scope(abort);
+        ApplyResult r = ApplyWim(L"W:\\t\\many1.wim", {}, L"W:\\t\\aborted");
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ((DWORD)ERROR_REQUEST_ABORTED, r.error);
+    }
+    EXPECT_EQ(50u, abort.processed.size()) << "PROCESS after the abort";
+
+    // The same among files read side by side on capture.
+    Recorder captureSkip;
+    captureSkip.skipSuffix = L"3.txt";
+    {
+        ScopedRecorder scope(captureSkip);
+        ASSERT_EQ(0u, CaptureWim(src, L"W:\\t\\skip.wim", WIM_COMPRESS_XPRESS));
+    }
+    ApplyResult r = ApplyWim(L"W:\\t\\skip.wim", {}, L"W:\\t\\skip-out");
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_FALSE(Exists(L"W:\\t\\skip-out\\a\\f3.txt"));
+    EXPECT_FALSE(Exists(L"W:\\t\\skip-out\\b\\f13.txt"));
+    EXPECT_EQ(ReadFileBytes(src + L"\\f2.txt"), ReadFileBytes(L"W:\\t\\skip-out\\f2.txt"));
+    EXPECT_EQ(ReadFileBytes(src + L"\\b\\f4.txt"), ReadFileBytes(L"W:\\t\\skip-out\\b\\f4.txt"));
+    Recorder captureAbort;
+    captureAbort.abortAtProcess = 40;
+    {
+        ScopedRecorder scope(captureAbort);
+        EXPECT_EQ((DWORD)ERROR_REQUEST_ABORTED, CaptureWim(src, L"W:\\t\\abort.wim", WIM_COMPRESS_XPRESS));
+    }
+    EXPECT_EQ(40u, captureAbort.processed.size()) << "PROCESS after the abort";
 }

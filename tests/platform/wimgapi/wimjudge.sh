@@ -33,6 +33,20 @@ make_fixtures() {
     wimlib-imagex capture "$tree" "$dir/wimlib-$c.wim" --compress="$c" --no-acls >/dev/null
   done
   wimlib-imagex split "$dir/wimlib-LZX.wim" "$dir/wimlib-split.swm" 0.1 >/dev/null
+  make_fuzz_seeds
+}
+
+# Small seeds for the fuzz test: several chunks, a folder, a hard link, an
+# empty file, and an integrity table.
+make_fuzz_seeds() {
+  local small=$dir/fuzztree
+  mkdir -p "$small/sub"
+  seq 1 12000 > "$small/numbers.txt"
+  printf 'little\n' > "$small/sub/little.txt"
+  ln "$small/sub/little.txt" "$small/linked.txt"
+  : > "$small/sub/empty"
+  wimlib-imagex capture "$small" "$dir/fuzz-lzx.wim" --compress=LZX --check --no-acls >/dev/null
+  wimlib-imagex capture "$small" "$dir/fuzz-xpress.wim" --compress=XPRESS --no-acls >/dev/null
 }
 
 # Compares an applied tree with the source: contents, empty entries, the

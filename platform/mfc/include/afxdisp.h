@@ -1,0 +1,5 @@
+// Automation types of the library.
+#pragma once
+#include "afxwin.h"
+#include "COleDateTime.h"
+#include "COleVariant.h"

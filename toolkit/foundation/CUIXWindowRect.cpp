@@ -1,0 +1,6 @@
+#include "CUIXWindowRect.h"
+
+CUIXWindowRect::CUIXWindowRect(HWND hWnd) {
+    SetRectEmpty();
+    if (::IsWindow(hWnd)) ::GetWindowRect(hWnd, this);
+}
