@@ -27,6 +27,20 @@ std::string Narrow(const wchar_t* pwsz)
     return sz;
 }
 
+// The batch file never stays behind; a failure is logged under the step's name.
+HRESULT EndPatchStep(CAutoTrace& trace, const wchar_t* pwszStep, const wchar_t* pwszBatch, HRESULT hr)
+{
+    DeleteFileW(pwszBatch);
+    if (FAILED(hr))
+        trace.Print(L"%s fail. hr = %lx", pwszStep, hr);
+    return FAILED(hr) ? hr : S_OK;
+}
+
+bool ScriptAndBatchExist(const wchar_t* pwszScript, const wchar_t* pwszBatch)
+{
+    return NvFileExists(pwszScript) && NvFileExists(pwszBatch);
+}
+
 } // namespace
 
 wchar_t CSBRMgr::PatchSourceDrive()
@@ -85,13 +99,8 @@ HRESULT CSBRMgr::ZQPreWelcome()
     wchar_t wszBatch[MAX_PATH], wszScript[MAX_PATH];
     CreatePatchBatchFile(L"PreWelcome", wszBatch);
     FormatPath(wszScript, L"%c%sprewelcome.cmd", PatchSourceDrive(), kPatchTail);
-    HRESULT hr = S_OK;
-    if (NvFileExists(wszScript) && NvFileExists(wszBatch))
-        hr = RunPatchBatch(L"PreWelcome");
-    DeleteFileW(wszBatch);
-    if (FAILED(hr))
-        trace.Print(L"ZQPreWelcome fail. hr = %lx", hr);
-    return FAILED(hr) ? hr : S_OK;
+    HRESULT hr = ScriptAndBatchExist(wszScript, wszBatch) ? RunPatchBatch(L"PreWelcome") : S_OK;
+    return EndPatchStep(trace, L"ZQPreWelcome", wszBatch, hr);
 }
 
 HRESULT CSBRMgr::ZQPreProcessing()
@@ -111,12 +120,9 @@ HRESULT CSBRMgr::ZQPreProcessing()
             trace.Print(L"NvCopyDir fail.Src = %s, Dest = %s, hr = %lx", wszDiscFolder, kRamPatchFolder, hr);
         }
     }
-    if (SUCCEEDED(hr) && NvFileExists(wszScript) && NvFileExists(wszBatch))
+    if (SUCCEEDED(hr) && ScriptAndBatchExist(wszScript, wszBatch))
         hr = RunPatchBatch(L"PreRecovery");
-    DeleteFileW(wszBatch);
-    if (FAILED(hr))
-        trace.Print(L"ZQPreProcessing fail. hr = %lx", hr);
-    return FAILED(hr) ? hr : S_OK;
+    return EndPatchStep(trace, L"ZQPreProcessing", wszBatch, hr);
 }
 
 HRESULT CSBRMgr::ZQPostProcessing()
@@ -127,14 +133,11 @@ HRESULT CSBRMgr::ZQPostProcessing()
     FormatPath(wszScript, L"%c%spostrecovery.cmd", PatchSourceDrive(), kPatchTail);
     FormatPath(wszRamScript, L"X%spostrecovery.cmd", kPatchTail);
     HRESULT hr = S_OK;
-    if (NvFileExists(wszScript) && NvFileExists(wszBatch))
+    if (ScriptAndBatchExist(wszScript, wszBatch))
         hr = RunPatchBatch(L"PostRecovery");
-    else if (NvIsPEBootFromODD(nullptr) && NvFileExists(wszRamScript) && NvFileExists(wszBatch))
+    else if (NvIsPEBootFromODD(nullptr) && ScriptAndBatchExist(wszRamScript, wszBatch))
         hr = RunShellExe(L"cmd.exe", L"/c PostRecovery.bat", m_wszProgramFolder, nullptr, RSE_WAIT, FALSE, nullptr);
-    DeleteFileW(wszBatch);
-    if (FAILED(hr))
-        trace.Print(L"ZQPostProcessing fail. hr = %lx", hr);
-    return FAILED(hr) ? hr : S_OK;
+    return EndPatchStep(trace, L"ZQPostProcessing", wszBatch, hr);
 }
 
 HRESULT CSBRMgr::PatchFolderProcessing(BOOL bBootFromDisc)
