@@ -98,6 +98,7 @@ DriverRun RunDriver(const std::wstring& args)
     CloseHandle(hOut);
     if (!ok) {
         run.exitCode = 0xFFFFFFFF;
+        run.output = "the driver did not start: error " + std::to_string(GetLastError());
         return run;
     }
     if (WaitForSingleObject(pi.hProcess, kDriverLimitMs) != WAIT_OBJECT_0)
@@ -135,6 +136,12 @@ bool InOrder(const std::vector<DWORD>& seen, const std::vector<DWORD>& order)
             return false;
     }
     return !seen.empty() && seen.back() == order.back();
+}
+
+// Windows PE started from a user-created disc.
+bool FromDisc()
+{
+    return SimPcTest::Profile() == "pe-user-discs";
 }
 
 class RecoveryOperationsOnSimPc : public ::testing::Test {
@@ -179,6 +186,8 @@ void ListKeptFiles()
 
 TEST_F(RecoveryOperationsOnSimPc, SystemRecoveryPutsTheImageBack)
 {
+    if (FromDisc())
+        GTEST_SKIP() << "the image lies on the discs";
     struct Case {
         const char* name;
         bool notebook;
@@ -272,6 +281,8 @@ const std::wstring kImageAway = kImage + L".away";
 // the Windows partition keeps every file.
 TEST_F(RecoveryOperationsOnSimPc, SystemRecoveryWithoutImageTouchesNothing)
 {
+    if (FromDisc())
+        GTEST_SKIP() << "the image lies on the discs";
     ASSERT_TRUE(Put(L"B:\\old-windows.txt", "still here\r\n"));
     const std::string image = TestFiles::ReadBytes(kImage);
     ASSERT_TRUE(MoveFileW(kImage.c_str(), kImageAway.c_str()));
@@ -298,6 +309,8 @@ void FillWindowsPartition()
 
 TEST_F(RecoveryOperationsOnSimPc, ReImageReplacesTheImageOnlyAfterTheCapture)
 {
+    if (FromDisc())
+        GTEST_SKIP() << "the image lies on the discs";
     if (IsNotebook())
         return; // one platform is enough for the capture
     FillWindowsPartition();
@@ -336,6 +349,8 @@ TEST_F(RecoveryOperationsOnSimPc, ReImageReplacesTheImageOnlyAfterTheCapture)
 // to their end, the apply stops at its first file and the operation fails.
 TEST_F(RecoveryOperationsOnSimPc, AbortEndsTheApplyAsAFailure)
 {
+    if (FromDisc())
+        GTEST_SKIP() << "the image lies on the discs";
     if (IsNotebook())
         return;
     ASSERT_TRUE(Put(L"B:\\old-windows.txt", "formatted away\r\n"));
@@ -351,6 +366,8 @@ TEST_F(RecoveryOperationsOnSimPc, AbortEndsTheApplyAsAFailure)
 // Last: the PC has no recovery partition afterwards.
 TEST_F(RecoveryOperationsOnSimPc, RemovalOfTheRecoveryPartition)
 {
+    if (FromDisc())
+        GTEST_SKIP() << "the image lies on the discs";
     if (IsNotebook())
         return; // the removal's scripts per platform are covered by the controller's tests
     ASSERT_TRUE(Put(L"D:\\Recovery\\WindowsRE\\Winre.wim", "recovery environment"));
@@ -368,6 +385,23 @@ TEST_F(RecoveryOperationsOnSimPc, RemovalOfTheRecoveryPartition)
     EXPECT_NE(std::string::npos, run.output.find("percent 100")) << run.output;
     EXPECT_FALSE(TestFiles::Exists(L"D:\\RPCONFIG.LOG"));
     EXPECT_NE(std::string::npos, NewJournal().find("del volume override")) << NewJournal();
+}
+
+} // namespace
+
+namespace {
+
+// The copy of a disc set onto the Windows partition is not built: a recovery
+// started from a disc is refused before anything is saved or formatted.
+TEST_F(RecoveryOperationsOnSimPc, RecoveryFromADiscIsRefusedUntouched)
+{
+    if (!FromDisc())
+        GTEST_SKIP() << "started from the hard disk";
+    ASSERT_TRUE(Put(L"B:\\old-windows.txt", "still here\r\n"));
+    DriverRun run = RunDriver(L"--op system-recovery --vendor desktop");
+    EXPECT_EQ(static_cast<DWORD>(NV_E_FAIL), run.exitCode) << run.output;
+    EXPECT_EQ("still here\r\n", TestFiles::ReadBytes(L"B:\\old-windows.txt"));
+    EXPECT_EQ(std::string::npos, NewJournal().find("QSFormatEx")) << NewJournal();
 }
 
 } // namespace
