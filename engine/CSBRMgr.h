@@ -398,7 +398,22 @@ private:
     const wchar_t* ImageFolder(wchar_t wcDrvLet);
     HRESULT PlanUCRDLayout(wchar_t wcUCRD, ULONGLONG ullDiskSize, std::vector<ZQPlannedPartition>& plan);
     // The steps of the recovery operations.
+    struct ZQRecoveryRun {
+        BOOL bFromDisc = FALSE;
+        wchar_t wcUP = 0;
+        wchar_t wcSP = 0;
+        wchar_t wszImage[MAX_PATH] = {};
+        wchar_t wszPattern[MAX_PATH] = {};
+        std::list<std::wstring> lstKeep, lstSavedRP, lstSavedDisc;
+        BOOL bSaved = FALSE;
+    };
     HRESULT RunSystemRecovery();
+    HRESULT FindRecoverySource(ZQRecoveryRun& run);
+    HRESULT SaveUserFiles(ZQRecoveryRun& run);
+    HRESULT FormatAndApply(ZQRecoveryRun& run);
+    HRESULT RepairBoot(const ZQRecoveryRun& run);
+    HRESULT RestoreUserFiles(const ZQRecoveryRun& run);
+    HRESULT FinishSystemRecovery(const ZQRecoveryRun& run);
     HRESULT RunReImage();
     HRESULT RunRemoveRP();
     HRESULT ApplyFactoryImage(const wchar_t* pwszImage, const wchar_t* pwszPattern, const wchar_t* pwszTemp,

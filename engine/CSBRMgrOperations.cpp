@@ -108,132 +108,116 @@ HRESULT CSBRMgr::ApplyFactoryImage(const wchar_t* pwszImage, const wchar_t* pwsz
     return hr;
 }
 
-HRESULT CSBRMgr::RunSystemRecovery()
+// Everything to restore from is found and checked before anything is
+// formatted: the main disk, the letters, the image and its folder.
+HRESULT CSBRMgr::FindRecoverySource(ZQRecoveryRun& run)
 {
-    CAutoTrace trace(L"CSBRMgr", L"RunSystemRecovery", this);
-    std::unique_ptr<CAutoLockDrv> pTray(new CAutoLockDrv(this));
-    const BOOL bFromDisc = NvIsPEBootFromODD(nullptr);
-    if (!bFromDisc)
-        pTray.reset();
-    const bool bDesktop = m_enZQVendor == ZQ_VENDOR_DOZ;
-    const bool bNotebook = m_enZQVendor == ZQ_VENDOR_CNB;
-    const bool bWin7 = m_dwZQOSVer == ZQ_PLATFORM_WIN7;
-    HRESULT hr = S_OK;
-    if (bDesktop && FAILED(hr = ZQPreProcessing()))
-        return hr;
-
+    CAutoTrace trace(L"CSBRMgr", L"FindRecoverySource", this);
     trace.Print(L"check up disk index...");
     // No main disk is a failure the page can show, never a silent end.
-    if (ZQGetUPDiskIndex() == INVALID_INDEX) {
-        trace.Print(L"no main disk.");
+    if (ZQGetUPDiskIndex() == INVALID_INDEX)
         return NV_E_FAIL;
-    }
     trace.Print(L"up disk index pass.");
-
-    // Everything to restore from is found and checked before anything is
-    // formatted: the letters, the image and its folder.
-    const wchar_t wcUP = GetUPDrvLet();
-    const wchar_t wcSP = bDesktop && bWin7 ? GetSPDrvLet() : 0;
-    if (!wcUP || (bDesktop && bWin7 && !wcSP)) {
-        trace.Print(L"Windows or system partition has no letter.");
+    const bool bWin7Desktop = m_enZQVendor == ZQ_VENDOR_DOZ && m_dwZQOSVer == ZQ_PLATFORM_WIN7;
+    run.wcUP = GetUPDrvLet();
+    run.wcSP = bWin7Desktop ? GetSPDrvLet() : 0;
+    if (!run.wcUP || (bWin7Desktop && !run.wcSP))
         return NV_E_FAIL;
-    }
-    if (bFromDisc) {
-        // The disc set is copied onto the Windows partition after formatting;
-        // that copy is not part of this build, so nothing is touched.
+    if (run.bFromDisc) {
+        // The disc set would be copied onto the Windows partition after
+        // formatting; that copy is not part of this build.
         trace.Print(L"recovery from a disc set is not available.");
         return NV_E_FAIL;
     }
     const wchar_t wcImage = GetRPDATADrvLet();
     wchar_t wszName[MAX_PATH] = {};
-    if (!wcImage || FAILED(ZQGetSoftwareBuildFilename(wcImage, wszName, MAX_PATH))) {
-        trace.Print(L"no factory image found.");
+    if (!wcImage || FAILED(ZQGetSoftwareBuildFilename(wcImage, wszName, MAX_PATH)))
         return NV_E_FAIL;
-    }
-    wchar_t wszImage[MAX_PATH];
-    wchar_t wszPattern[MAX_PATH];
-    FormatPath(wszImage, L"%c:\\preload\\%s", wcImage, wszName);
+    FormatPath(run.wszImage, L"%c:\\preload\\%s", wcImage, wszName);
     const wchar_t* pwszExt = wcsrchr(wszName, L'.');
-    FormatPath(wszPattern, L"%c:\\preload\\*%s", wcImage, pwszExt ? pwszExt : L"");
-    if (!NvFileExists(wszImage))
-        return NV_E_FAIL;
+    FormatPath(run.wszPattern, L"%c:\\preload\\*%s", wcImage, pwszExt ? pwszExt : L"");
+    return NvFileExists(run.wszImage) ? S_OK : NV_E_FAIL;
+}
 
-    std::list<std::wstring> lstKeep, lstSavedRP, lstSavedDisc;
-    BOOL bSaved = FALSE;
-    if (!m_bSkipSaveFile) {
-        trace.Print(L"Ready to PreSaveFile processing before recovery starts");
-        if (FAILED(hr = GetSaveFileList(lstKeep)))
-            return hr;
-        if (!lstKeep.empty()) {
-            hr = SearchRPTOOLDrvLet() ? PreSaveFileProcessingForRP(lstKeep, lstSavedRP)
-                                      : PreSaveFileProcessingForUCRD(lstKeep, lstSavedDisc);
-            if (FAILED(hr))
-                return hr;
-            bSaved = TRUE;
-        }
-    }
-    if (bDesktop && FAILED(hr = GetUPVolumeLabel()))
+HRESULT CSBRMgr::SaveUserFiles(ZQRecoveryRun& run)
+{
+    if (m_bSkipSaveFile)
+        return S_OK;
+    CAutoTrace trace(L"CSBRMgr", L"SaveUserFiles", this);
+    trace.Print(L"Ready to PreSaveFile processing before recovery starts");
+    HRESULT hr = GetSaveFileList(run.lstKeep);
+    if (FAILED(hr) || run.lstKeep.empty())
         return hr;
-    if (bNotebook) {
-        trace.Print(L"Ready to SetUPActive after system recovery");
-        if (FAILED(hr = SetUPActive()))
-            return hr;
-    }
+    hr = SearchRPTOOLDrvLet() ? PreSaveFileProcessingForRP(run.lstKeep, run.lstSavedRP)
+                              : PreSaveFileProcessingForUCRD(run.lstKeep, run.lstSavedDisc);
+    run.bSaved = SUCCEEDED(hr);
+    return hr;
+}
 
+HRESULT CSBRMgr::FormatAndApply(ZQRecoveryRun& run)
+{
+    CAutoTrace trace(L"CSBRMgr", L"FormatAndApply", this);
+    const bool bNotebook = m_enZQVendor == ZQ_VENDOR_CNB;
     trace.Print(L"ready to format SP & UP...");
     m_enZQStatus = OS_FORMATTING;
-    if (wcSP && FAILED(FormatPartition(wcSP, L"NTFS")))
-        return NV_E_FAIL;
-    if (FAILED(FormatPartition(wcUP, L"NTFS")))
+    if ((run.wcSP && FAILED(FormatPartition(run.wcSP, L"NTFS"))) || FAILED(FormatPartition(run.wcUP, L"NTFS")))
         return NV_E_FAIL;
     const BOOL bMinimal = bNotebook && m_dwRecoveryMode == kRecoveryModeMinimal && PureOSEnabled();
-
     m_enZQStatus = OS_REINSTALL;
     wchar_t wszTemp[MAX_PATH];
-    FormatPath(wszTemp, L"%c:\\%s", wcUP, kTempFolder);
+    FormatPath(wszTemp, L"%c:\\%s", run.wcUP, kTempFolder);
     trace.Print(L"wszTempPath = %s", wszTemp);
     if (!NvDirectoryExists(wszTemp) && FAILED(NvCreateDirectoryW(wszTemp))) {
         trace.Print(L"create folder %s failed.", wszTemp);
         return NV_E_CREATE_DIR;
     }
-    trace.Print(L"wszImagePath = %s", wszImage);
-    trace.Print(L"Restore UP ...");
-    hr = ApplyFactoryImage(wszImage, wszPattern, wszTemp, wcUP, bMinimal ? kMinimalImage : kFullImage);
+    trace.Print(L"wszImagePath = %s", run.wszImage);
+    const DWORD dwFirst = bMinimal ? kMinimalImage : kFullImage;
+    HRESULT hr = ApplyFactoryImage(run.wszImage, run.wszPattern, wszTemp, run.wcUP, dwFirst);
     if (SUCCEEDED(hr) && bNotebook && m_dwRecoveryMode == kRecoveryModeTwoImages)
-        hr = ApplyFactoryImage(wszImage, wszPattern, wszTemp, wcUP, kSecondImage);
-    if (FAILED(hr))
-        return hr;
-    if (NvDirectoryExists(wszTemp))
+        hr = ApplyFactoryImage(run.wszImage, run.wszPattern, wszTemp, run.wcUP, kSecondImage);
+    if (SUCCEEDED(hr) && NvDirectoryExists(wszTemp))
         NvDeleteDirectory(wszTemp);
+    return hr;
+}
 
-    if (bDesktop && bWin7 && FAILED(hr = RebuildSPByBCDBoot()))
+HRESULT CSBRMgr::RepairBoot(const ZQRecoveryRun& run)
+{
+    const bool bNotebook = m_enZQVendor == ZQ_VENDOR_CNB;
+    const bool bWin7 = m_dwZQOSVer == ZQ_PLATFORM_WIN7;
+    HRESULT hr = S_OK;
+    if (m_enZQVendor == ZQ_VENDOR_DOZ && bWin7 && FAILED(hr = RebuildSPByBCDBoot()))
         return hr;
-    if (bNotebook && FAILED(hr = PatchFolderProcessing(bFromDisc)))
+    if (bNotebook && FAILED(hr = PatchFolderProcessing(run.bFromDisc)))
         return hr;
     if (FAILED(hr = CallSetMBR()))
         return hr;
-    if (!(bNotebook && bWin7) && FAILED(hr = FixBCDForPlatform()))
-        return hr;
+    return bNotebook && bWin7 ? S_OK : FixBCDForPlatform();
+}
 
-    if (!m_bSkipSaveFile && bSaved) {
-        if (SearchRPTOOLDrvLet()) {
-            trace.Print(L"Ready to PostSaveFile processing from RP to UP after recovery ends");
-            hr = PostSaveFileProcessingFromRP(lstSavedRP, lstKeep);
-        } else {
-            trace.Print(L"Ready to PostSaveFile processing from RD to UP after recovery ends");
-            hr = PostSaveFileProcessingForUCRD(lstSavedDisc, lstKeep);
-        }
-        if (FAILED(hr))
-            return hr;
+HRESULT CSBRMgr::RestoreUserFiles(const ZQRecoveryRun& run)
+{
+    if (m_bSkipSaveFile || !run.bSaved)
+        return S_OK;
+    CAutoTrace trace(L"CSBRMgr", L"RestoreUserFiles", this);
+    if (SearchRPTOOLDrvLet()) {
+        trace.Print(L"Ready to PostSaveFile processing from RP to UP after recovery ends");
+        return PostSaveFileProcessingFromRP(run.lstSavedRP, run.lstKeep);
     }
-    if (bNotebook) {
-        trace.Print(L"Ready to ZQSaveFileForCNB processing after recovery ends");
-        if (FAILED(hr = ZQSaveFileForCNB()))
-            return hr;
-    }
+    trace.Print(L"Ready to PostSaveFile processing from RD to UP after recovery ends");
+    return PostSaveFileProcessingForUCRD(run.lstSavedDisc, run.lstKeep);
+}
+
+HRESULT CSBRMgr::FinishSystemRecovery(const ZQRecoveryRun& run)
+{
+    const bool bDesktop = m_enZQVendor == ZQ_VENDOR_DOZ;
+    const bool bNotebook = m_enZQVendor == ZQ_VENDOR_CNB;
+    HRESULT hr = S_OK;
+    if (bNotebook && FAILED(hr = ZQSaveFileForCNB()))
+        return hr;
     if (bDesktop && (FAILED(hr = UpdateRecoveryCount()) || FAILED(hr = ZQPostProcessing())))
         return hr;
-    if (bNotebook && bWin7 && FAILED(hr = GenerateFlagFile()))
+    if (bNotebook && m_dwZQOSVer == ZQ_PLATFORM_WIN7 && FAILED(hr = GenerateFlagFile()))
         return hr;
     if (bNotebook && m_dwRecoveryMode == kRecoveryModeTwoImages && FAILED(hr = CreateMDinImgFlag()))
         return hr;
@@ -243,8 +227,37 @@ HRESULT CSBRMgr::RunSystemRecovery()
         return hr;
     if (bNotebook && FAILED(hr = ZQCreateRPIsRemovedFlg()))
         return hr;
-    if (bFromDisc || ZqcdFlgIsExistInRP())
-        hr = WriteUpFlg();
+    return run.bFromDisc || ZqcdFlgIsExistInRP() ? WriteUpFlg() : S_OK;
+}
+
+HRESULT CSBRMgr::RunSystemRecovery()
+{
+    CAutoTrace trace(L"CSBRMgr", L"RunSystemRecovery", this);
+    ZQRecoveryRun run;
+    std::unique_ptr<CAutoLockDrv> pTray(new CAutoLockDrv(this));
+    run.bFromDisc = NvIsPEBootFromODD(nullptr);
+    if (!run.bFromDisc)
+        pTray.reset();
+    const bool bDesktop = m_enZQVendor == ZQ_VENDOR_DOZ;
+    HRESULT hr = bDesktop ? ZQPreProcessing() : S_OK;
+    if (SUCCEEDED(hr))
+        hr = FindRecoverySource(run);
+    if (SUCCEEDED(hr))
+        hr = SaveUserFiles(run);
+    if (SUCCEEDED(hr) && bDesktop)
+        hr = GetUPVolumeLabel();
+    if (SUCCEEDED(hr) && m_enZQVendor == ZQ_VENDOR_CNB) {
+        trace.Print(L"Ready to SetUPActive after system recovery");
+        hr = SetUPActive();
+    }
+    if (SUCCEEDED(hr))
+        hr = FormatAndApply(run);
+    if (SUCCEEDED(hr))
+        hr = RepairBoot(run);
+    if (SUCCEEDED(hr))
+        hr = RestoreUserFiles(run);
+    if (SUCCEEDED(hr))
+        hr = FinishSystemRecovery(run);
     if (SUCCEEDED(hr))
         m_dwPercent = kPercentDone;
     return hr;
