@@ -110,7 +110,8 @@ private:
     BOOL RunToolSwitch(AppSwitch enSwitch);
     BOOL InstallDriver();
     void CheckSSDSwitch();
-    BOOL ImageToolSwitch(const wchar_t* pwszTool);
+    BOOL UpdateWIMSwitch();
+    BOOL RELiveUpdateSwitch();
     void ApplyStartPageSwitch(const CommandLineChoice& choice);
     BOOL LoadLibraryPath(const CString& strPath);
     CString InstalledLibraryPath(CAutoTrace& trace);

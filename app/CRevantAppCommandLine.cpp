@@ -6,6 +6,7 @@
 #include "CAutoTrace.h"
 #include "CDumpMgr.h"
 #include "CSBRMgr.h"
+#include "ImageToolSwitches.h"
 #include "NvErrorCode.h"
 #include "NvSysUtil.h"
 #include "RunShellExe.h"
@@ -73,9 +74,9 @@ BOOL CRevantApp::RunToolSwitch(AppSwitch enSwitch)
     case SWITCH_INSTALL_DRIVER:
         return InstallDriver();
     case SWITCH_RE_LIVE_UPDATE:
-        return ImageToolSwitch(L"RELiveUpdate");
+        return RELiveUpdateSwitch();
     case SWITCH_UPDATE_WIM:
-        return ImageToolSwitch(L"UpdateWIM");
+        return UpdateWIMSwitch();
     default:
         CheckSSDSwitch();
         return FALSE;
@@ -93,9 +94,21 @@ void CRevantApp::CheckSSDSwitch()
     DeleteSBRMgr();
 }
 
-// UpdateWIM and RELiveUpdate: the image tools are not built yet. Each
-// prepares the dump file as its tool does and records why it did nothing.
-BOOL CRevantApp::ImageToolSwitch(const wchar_t* pwszTool)
+// "UpdateWIM": its result is in the dump only; the program ends with 1.
+BOOL CRevantApp::UpdateWIMSwitch()
+{
+    CAutoTrace trace(L"CRevantApp", L"ProcessCommandLine", this);
+    m_pSBRMgr = new (std::nothrow) CSBRMgr;
+    if (!m_pSBRMgr)
+        return FALSE;
+    m_pSBRMgr->Init();
+    UpdateWIM();
+    DeleteSBRMgr();
+    return FALSE;
+}
+
+// "RELiveUpdate": the one switch whose outcome is the exit code.
+BOOL CRevantApp::RELiveUpdateSwitch()
 {
     CAutoTrace trace(L"CRevantApp", L"ProcessCommandLine", this);
     m_nExitCode = 1;
@@ -104,7 +117,7 @@ BOOL CRevantApp::ImageToolSwitch(const wchar_t* pwszTool)
         return FALSE;
     m_pSBRMgr->Init();
     PrepareDumpFile(m_pSBRMgr, FALSE);
-    trace.Print(L"%s: the image tool is not built.", pwszTool);
+    m_nExitCode = FAILED(m_pSBRMgr->RELiveUpdate()) ? 1 : 0;
     DeleteSBRMgr();
     return FALSE;
 }

@@ -83,14 +83,15 @@ HWND FindProcessWindow(DWORD pid, const wchar_t* title)
     return CUiDriver::WaitForWindow(pid, nullptr, title, 5000);
 }
 
-// A program folder of its own: the program, its English library and, when
-// asked, its settings file; empty when it cannot be made.
+// A program folder of its own: the program, the imaging library it loads,
+// its English library and, when asked, its settings file; empty when it
+// cannot be made.
 std::wstring PrivateProgramFolder(const std::wstring& folder, bool withSettings)
 {
     CreateDirectoryW(folder.c_str(), nullptr);
     CreateDirectoryW((folder + L"Language").c_str(), nullptr);
     CreateDirectoryW((folder + L"Language\\ENU").c_str(), nullptr);
-    for (const wchar_t* name : {L"Mendora.exe", L"Language\\ENU\\RVRC.dll", L"MD.ini"}) {
+    for (const wchar_t* name : {L"Mendora.exe", L"wimgapi.dll", L"Language\\ENU\\RVRC.dll", L"MD.ini"}) {
         if (!withSettings && wcscmp(name, L"MD.ini") == 0)
             continue;
         if (!CopyFileW((ProgramFolder() + name).c_str(), (folder + name).c_str(), FALSE))
@@ -214,8 +215,8 @@ TEST(MendoraRun, EverySwitch)
         {"none", L"", 6000, 1, nullptr, nullptr},
         {"uninstall", L"UninstallDriver", 0, 1, nullptr, nullptr},
         {"install", L"-InstallDriver", 0, 1, "[Wardell.dll", nullptr},
-        {"update image", L"/UpdateWIM", 0, 1, nullptr, "UpdateWIM: the image tool is not built."},
-        {"live update", L"RELiveUpdate", 0, 1, nullptr, "RELiveUpdate: the image tool is not built."},
+        {"update image without a build folder", L"/UpdateWIM", 0, 1, nullptr, nullptr},
+        {"live update without a WinRE image", L"RELiveUpdate", 0, 1, nullptr, "Cannot find WinRE WIM in RP"},
         {"ssd", L"CheckSSD", 0, 1, nullptr, nullptr},
         {"finish", L"FinishDlg", 5368, 1, nullptr, nullptr},
         {"panic", L"-CTOPanic", 5391, 1, nullptr, nullptr},
