@@ -78,6 +78,13 @@ HRESULT CBurnSession::CheckIdle() const
     return m_bRunning ? BRN_E_BUSY : S_OK;
 }
 
+// The tree and its settings change only in a prepared session, between burns.
+HRESULT CBurnSession::CheckEditable() const
+{
+    HRESULT hr = CheckIdle();
+    return FAILED(hr) ? hr : m_bPrepared ? S_OK : BRN_E_NOT_PREPARED;
+}
+
 void CBurnSession::ResetTree()
 {
     m_tree.Clear();
@@ -223,9 +230,7 @@ STDMETHODIMP CBurnSession::SetWriteSpeed(float fSpeed)
 STDMETHODIMP CBurnSession::RunCommand(int nCommand, DWORD dwFlags, void*)
 {
     Lock lock(m_mutex);
-    HRESULT hr = CheckIdle();
-    if (SUCCEEDED(hr) && !m_bPrepared)
-        hr = BRN_E_NOT_PREPARED;
+    HRESULT hr = CheckEditable();
     if (SUCCEEDED(hr) && nCommand == BRN_CMD_READ_INFO) {
         SimDisc disc;
         hr = ReadDisc(disc);
@@ -416,9 +421,7 @@ STDMETHODIMP CBurnSession::SetVolumeId(const char* pszVolumeId)
     if (length > kMaxVolumeIdChars || !IsPrintable(pszVolumeId, length))
         return E_INVALIDARG;
     Lock lock(m_mutex);
-    HRESULT hr = CheckIdle();
-    if (SUCCEEDED(hr) && !m_bPrepared)
-        hr = BRN_E_NOT_PREPARED;
+    HRESULT hr = CheckEditable();
     if (SUCCEEDED(hr))
         m_volumeId.assign(pszVolumeId, length);
     return hr;
@@ -432,9 +435,7 @@ STDMETHODIMP CBurnSession::AddFile(const wchar_t* pwszDiscPath, const wchar_t* p
     if (!CDiscTree::Normalise(pwszDiscPath, path) || path.empty())
         return E_INVALIDARG;
     Lock lock(m_mutex);
-    HRESULT hr = CheckIdle();
-    if (SUCCEEDED(hr) && !m_bPrepared)
-        hr = BRN_E_NOT_PREPARED;
+    HRESULT hr = CheckEditable();
     if (SUCCEEDED(hr))
         hr = m_tree.AddFile(path, pwszSource);
     if (FAILED(hr))
@@ -452,9 +453,7 @@ STDMETHODIMP CBurnSession::AddFolder(const wchar_t* pwszParent, const wchar_t* p
         !CDiscTree::Normalise(std::wstring(pwszParent) + L"\\" + name, path))
         return E_INVALIDARG;
     Lock lock(m_mutex);
-    HRESULT hr = CheckIdle();
-    if (SUCCEEDED(hr) && !m_bPrepared)
-        hr = BRN_E_NOT_PREPARED;
+    HRESULT hr = CheckEditable();
     return SUCCEEDED(hr) ? m_tree.AddFolder(path, (dwFlags & BRN_FOLDER_HIDDEN) != 0) : hr;
 }
 
@@ -468,9 +467,7 @@ STDMETHODIMP CBurnSession::SetBootImage(const wchar_t* pwszPath)
         hr = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     Lock lock(m_mutex);
     if (SUCCEEDED(hr))
-        hr = CheckIdle();
-    if (SUCCEEDED(hr) && !m_bPrepared)
-        hr = BRN_E_NOT_PREPARED;
+        hr = CheckEditable();
     if (SUCCEEDED(hr))
         m_bootImage = pwszPath;
     CBurnerPc::Journal(Format(L"SetBootImage(%ls) -> %ls", pwszPath, Hex(hr).c_str()));

@@ -87,6 +87,7 @@ private:
     void RunBurn(CBurnRun* run);
     void JoinWorker(Lock& lock);
     HRESULT CheckIdle() const;
+    HRESULT CheckEditable() const;
     enum class CloseStep { Session, Tree, Drive };
     HRESULT Forget(CloseStep step);
     void ResetTree();
