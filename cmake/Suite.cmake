@@ -19,6 +19,9 @@ endif()
 # Wide printf functions keep the Windows meaning of %s (a wide string).
 add_compile_definitions(__USE_MINGW_ANSI_STDIO=0 UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 add_compile_options(-Wall -Wextra)
+# A class object passed through "..." goes by hidden reference with this
+# compiler, so printf-style calls would read garbage: refuse it.
+add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-Werror=conditionally-supported>)
 # No mingw runtime DLL must ship beside the programs.
 add_link_options(-static -static-libgcc -static-libstdc++)
 

@@ -98,7 +98,7 @@ private:
 
 FARPROC WIMHelper::Callback()
 {
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(OnWimMessage));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(OnWimMessage));
 }
 
 WIMHelper::WIMHelper()
@@ -366,7 +366,7 @@ HRESULT WIMHelper::SplitBigParts(const std::wstring& firstPart)
         return NV_E_LOAD_LIBRARY;
     }
     PFN_SplitBigWIM pfnSplit = reinterpret_cast<PFN_SplitBigWIM>(
-        reinterpret_cast<void*>(GetProcAddress(splice.Get(), "SplitBigWIM")));
+        reinterpret_cast<void (*)()>(GetProcAddress(splice.Get(), "SplitBigWIM")));
     if (!pfnSplit) {
         PrintWin32Error(GetLastError());
         trace.Print(L"%s lacks %s", library.c_str(), kSpliceFunction);

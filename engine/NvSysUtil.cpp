@@ -149,7 +149,7 @@ T Kernel32Function(const char* pszName)
 {
     HMODULE hKernel = GetModuleHandleW(L"kernel32");
     FARPROC pfn = hKernel != nullptr ? GetProcAddress(hKernel, pszName) : nullptr;
-    return reinterpret_cast<T>(reinterpret_cast<void*>(pfn));
+    return reinterpret_cast<T>(reinterpret_cast<void (*)()>(pfn));
 }
 
 } // namespace

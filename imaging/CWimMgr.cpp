@@ -116,7 +116,7 @@ HRESULT STDMETHODCALLTYPE CWimMgr::CleanUpHandles()
         trace.Print(L"!!!!! clear m_hWimImage ");
     }
     if (m_pfnMsgCallback) {
-        WIMUnregisterMessageCallback(nullptr, reinterpret_cast<FARPROC>(reinterpret_cast<void*>(m_pfnMsgCallback)));
+        WIMUnregisterMessageCallback(nullptr, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(m_pfnMsgCallback)));
         m_pfnMsgCallback = nullptr;
     }
     return S_OK;

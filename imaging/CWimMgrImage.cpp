@@ -36,7 +36,7 @@ unsigned long LowBits(HANDLE h)
 
 FARPROC AsFarProc(WIMMessageCallback pfn)
 {
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(pfn));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(pfn));
 }
 
 } // namespace
@@ -287,7 +287,7 @@ HRESULT STDMETHODCALLTYPE CWimMgr::MergeImage(LPCWSTR pwszImagePath)
         return NV_E_LOAD_LIBRARY;
     }
     PFN_MergeIntoWIM pfnMerge =
-        reinterpret_cast<PFN_MergeIntoWIM>(reinterpret_cast<void*>(GetProcAddress(library.Get(), "MergeIntoWIM")));
+        reinterpret_cast<PFN_MergeIntoWIM>(reinterpret_cast<void (*)()>(GetProcAddress(library.Get(), "MergeIntoWIM")));
     if (!pfnMerge) {
         PrintWin32Error(GetLastError());
         return NV_E_LOAD_LIBRARY;

@@ -156,6 +156,8 @@ def main():
     for ident in sorted(texts):
         lines.append("    %d %s" % (ident, rc_quote(texts[ident])))
     lines += ["END", ""]
+    if a.variant == "HEB":
+        lines.append("#define LANG_LAYOUT_EXSTYLE WS_EX_LAYOUTRTL")
     for rc in sorted(glob.glob(os.path.join(a.dialogs, "*.rc"))) + a.include:
         lines.append('#include "%s"' % os.path.abspath(rc).replace("\\", "/"))
     text = "\n".join(lines) + "\n"

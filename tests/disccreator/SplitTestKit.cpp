@@ -77,7 +77,7 @@ HRESULT JoinPieces(const std::wstring& firstPart)
     if (!hSplice)
         return HRESULT_FROM_WIN32(GetLastError());
     PFN_MergeIntoWIM pfnMerge =
-        reinterpret_cast<PFN_MergeIntoWIM>(reinterpret_cast<void*>(GetProcAddress(hSplice, "MergeIntoWIM")));
+        reinterpret_cast<PFN_MergeIntoWIM>(reinterpret_cast<void (*)()>(GetProcAddress(hSplice, "MergeIntoWIM")));
     HRESULT hr = pfnMerge ? S_OK : E_NOINTERFACE;
     for (unsigned n = 1; SUCCEEDED(hr); ++n) {
         std::wstring wim = Part(firstPart, n, L".wim");

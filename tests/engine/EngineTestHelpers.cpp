@@ -68,7 +68,7 @@ std::string UnixPath(const std::wstring& path)
     typedef char*(CDECL * PFN_unix_name)(LPCWSTR);
     HMODULE hKernel = GetModuleHandleW(L"kernel32");
     auto pfn = reinterpret_cast<PFN_unix_name>(
-        reinterpret_cast<void*>(GetProcAddress(hKernel, "wine_get_unix_file_name")));
+        reinterpret_cast<void (*)()>(GetProcAddress(hKernel, "wine_get_unix_file_name")));
     if (pfn == nullptr)
         return std::string();
     char* psz = pfn(path.c_str());

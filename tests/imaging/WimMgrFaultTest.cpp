@@ -30,9 +30,9 @@ protected:
         HMODULE hFake = GetModuleHandleW(L"wimgapi.dll");
         ASSERT_NE(nullptr, hFake);
         m_pfnScript = reinterpret_cast<PFN_FakeWimScript>(
-            reinterpret_cast<void*>(GetProcAddress(hFake, "FakeWimScript")));
+            reinterpret_cast<void (*)()>(GetProcAddress(hFake, "FakeWimScript")));
         m_pfnState = reinterpret_cast<PFN_FakeWimGetState>(
-            reinterpret_cast<void*>(GetProcAddress(hFake, "FakeWimGetState")));
+            reinterpret_cast<void (*)()>(GetProcAddress(hFake, "FakeWimGetState")));
         ASSERT_NE(nullptr, m_pfnScript) << "the scripted library must be the one loaded";
         ASSERT_NE(nullptr, m_pfnState);
         TestFiles::ClearDrive(L'U');

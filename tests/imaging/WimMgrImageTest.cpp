@@ -163,7 +163,7 @@ public:
     }
     PFN_SplitBigWIM Split() const
     {
-        return m_h ? reinterpret_cast<PFN_SplitBigWIM>(reinterpret_cast<void*>(GetProcAddress(m_h, "SplitBigWIM")))
+        return m_h ? reinterpret_cast<PFN_SplitBigWIM>(reinterpret_cast<void (*)()>(GetProcAddress(m_h, "SplitBigWIM")))
                    : nullptr;
     }
 

@@ -52,6 +52,7 @@ class CCmdUI;
 // Flags of CWnd::m_nFlags.
 #define WF_TOOLTIPS 0x0001
 #define WF_TEMPHIDE 0x0002
+#define WF_STAYACTIVE 0x0020
 #define WF_STAYDISABLED 0x0004
 #define WF_MODALLOOP 0x0008
 #define WF_CONTINUEMODAL 0x0010

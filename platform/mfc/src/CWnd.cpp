@@ -170,6 +170,11 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
         AfxTrace(L"CWnd::CreateEx: CreateWindowEx failed (%lu)\n", err);
         return FALSE;
     }
+    if (m_hWnd != hWnd) {
+        // Destroyed during its creation messages, or never attached.
+        AfxTrace(L"CWnd::CreateEx: window %p was not attached to its object\n", hWnd);
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -209,7 +214,10 @@ BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent) {
 HWND CWnd::UnsubclassWindow() {
     if (!m_hWnd) return nullptr;
     WNDPROC* pp = GetSuperWndProcAddr();
-    if (*pp) ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, (LONG_PTR)*pp);
+    // A later subclass (a skin, a hook manager) chained to ours: cutting it
+    // out would lose its messages, so only our own procedure is replaced.
+    if (*pp && (WNDPROC)::GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC) == AfxWndProc)
+        ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, (LONG_PTR)*pp);
     *pp = nullptr;
     return Detach();
 }
@@ -332,7 +340,9 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     UINT nLookup = IsCtlColor(message) ? WM_CTLCOLOR : message;
     const AFX_MSGMAP_ENTRY* e = FindMessageEntry(GetMessageMap(), nLookup, 0, 0);
     if (e) return DispatchWndMsg(e, message, wParam, lParam, pResult);
-    // Without a parent handler, the control that sent it may handle it itself.
+    // Without a parent handler, the control that sent it may handle it itself;
+    // only the parent's own object offers it, not a temporary wrapper.
+    if (FromHandlePermanent(m_hWnd) != this) return FALSE;
     HWND hWndChild = ReflectTarget(m_hWnd, message, wParam, lParam);
     CWnd* pChild = hWndChild ? FromHandlePermanent(hWndChild) : nullptr;
     return pChild && pChild->OnChildNotify(message, wParam, lParam, pResult);

@@ -13,14 +13,14 @@ DWORD CMessageSink::Register(HANDLE hWim, FARPROC proc, PVOID user)
         return INVALID_CALLBACK_VALUE;
     }
     std::lock_guard<std::mutex> guard(m_lock);
-    m_entries.push_back({hWim, reinterpret_cast<WIMMessageCallback>(reinterpret_cast<void*>(proc)), user});
+    m_entries.push_back({hWim, reinterpret_cast<WIMMessageCallback>(reinterpret_cast<void (*)()>(proc)), user});
     return (DWORD)(m_entries.size() - 1);
 }
 
 BOOL CMessageSink::Unregister(HANDLE hWim, FARPROC proc)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    WIMMessageCallback target = reinterpret_cast<WIMMessageCallback>(reinterpret_cast<void*>(proc));
+    WIMMessageCallback target = reinterpret_cast<WIMMessageCallback>(reinterpret_cast<void (*)()>(proc));
     size_t before = m_entries.size();
     // A function registered twice stays registered once after one call;
     // no function at all means every callback of that handle.

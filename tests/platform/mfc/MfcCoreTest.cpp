@@ -87,6 +87,13 @@ TEST(CString, FormatFollowsTheSystemRuntime) {
     };
     for (const Case& c : cases) EXPECT_STREQ(c.expected, c.actual) << "expected " << CStringA(c.expected).GetString();
 
+    // A string object goes through "..." as its text; the build refuses the object itself.
+    CString name(L"abc");
+    EXPECT_STREQ(L"[abc]", fmt(L"[%s]", (LPCWSTR)name));
+    CString appended(L"x");
+    appended.AppendFormat(L"-%s-%d", name.GetString(), 5);
+    EXPECT_STREQ(L"x-abc-5", appended);
+
     CString longText;
     longText.Format(L"%s|%s", (LPCWSTR)CString(L'x', 5000), L"end");
     EXPECT_EQ(5004, longText.GetLength()) << "a long result is not cut";

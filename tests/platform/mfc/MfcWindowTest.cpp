@@ -182,6 +182,28 @@ TEST(Reflection, ControlsHandleTheirOwnNotifications) {
     }
 }
 
+TEST(Reflection, OnlyTheParentsOwnObjectReflects)
+{
+    CPlainParent parent;
+    ASSERT_TRUE(parent.CreateEx(0, AfxRegisterWndClass(0), L"parent", WS_POPUP, SmallRect(), nullptr, 0));
+    CReflectButton button;
+    button.m_hReturn = (HBRUSH)GetStockObject(BLACK_BRUSH);
+    ASSERT_TRUE(button.Create(L"Go", WS_CHILD | WS_VISIBLE, CRect(0, 0, 50, 20), &parent, IDC_GO));
+    // A second object on the same window, not the one the handle map knows.
+    CWnd wrapper;
+    wrapper.m_hWnd = parent.m_hWnd;
+    g_log.clear();
+    HDC hdc = GetDC(button.m_hWnd);
+    LRESULT r = 0;
+    EXPECT_FALSE(wrapper.OnWndMsg(WM_CTLCOLORSTATIC, (WPARAM)hdc, (LPARAM)button.m_hWnd, &r));
+    EXPECT_TRUE(g_log.empty()) << "the child was not asked";
+    EXPECT_TRUE(parent.OnWndMsg(WM_CTLCOLORSTATIC, (WPARAM)hdc, (LPARAM)button.m_hWnd, &r));
+    EXPECT_EQ(1u, g_log.size()) << "the parent's own object reflects";
+    ReleaseDC(button.m_hWnd, hdc);
+    wrapper.m_hWnd = nullptr;
+    parent.DestroyWindow();
+}
+
 // ---- creation, subclassing and handle maps ----
 
 class CSizeRecorder : public CWnd {
@@ -229,6 +251,50 @@ TEST(Subclassing, NegativeCreationSizeBecomesZero) {
     CRect rc;
     wnd.GetWindowRect(&rc);
     EXPECT_EQ(CRect(492, 526, 492, 526), rc);
+}
+
+// A procedure set over ours after subclassing, as a skin or hook manager does.
+WNDPROC g_laterSuper = nullptr;
+LRESULT CALLBACK LaterSubclassProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    return CallWindowProcW(g_laterSuper, h, m, w, l);
+}
+
+TEST(Subclassing, UnsubclassKeepsALaterSubclassInPlace) {
+    struct Case {
+        const char* name;
+        bool laterSubclass;
+    };
+    for (const Case& c : {Case{"ours is current", false}, Case{"a later one is current", true}}) {
+        HWND plain = CreateWindowExW(0, L"BUTTON", L"p", WS_POPUP, 0, 0, 70, 20, nullptr, nullptr, nullptr, nullptr);
+        WNDPROC system = (WNDPROC)GetWindowLongPtrW(plain, GWLP_WNDPROC);
+        CWnd sub;
+        ASSERT_TRUE(sub.SubclassWindow(plain)) << c.name;
+        if (c.laterSubclass)
+            g_laterSuper = (WNDPROC)SetWindowLongPtrW(plain, GWLP_WNDPROC, (LONG_PTR)LaterSubclassProc);
+        EXPECT_EQ(plain, sub.UnsubclassWindow()) << c.name;
+        WNDPROC now = (WNDPROC)GetWindowLongPtrW(plain, GWLP_WNDPROC);
+        EXPECT_EQ(c.laterSubclass ? LaterSubclassProc : system, now) << c.name;
+        DestroyWindow(plain);
+    }
+}
+
+// Destroys itself while it is being shown, before its creation call returns.
+class CSelfDestroying : public CWnd {
+public:
+    afx_msg LRESULT OnShow(WPARAM, LPARAM) {
+        ::DestroyWindow(m_hWnd);
+        return 0;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CSelfDestroying, CWnd)
+    ON_MESSAGE(WM_SHOWWINDOW, OnShow)
+END_MESSAGE_MAP()
+
+TEST(Subclassing, CreateExFailsWhenTheWindowWentDuringCreation) {
+    CSelfDestroying wnd;
+    EXPECT_FALSE(wnd.CreateEx(0, AfxRegisterWndClass(0), L"gone", WS_POPUP | WS_VISIBLE, CRect(0, 0, 10, 10), nullptr, 0));
+    EXPECT_EQ(nullptr, wnd.m_hWnd);
 }
 
 struct ThreadLookup {

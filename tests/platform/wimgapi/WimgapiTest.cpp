@@ -64,9 +64,9 @@ class ScopedRecorder {
 public:
     explicit ScopedRecorder(Recorder& r)
     {
-        WIMRegisterMessageCallback(nullptr, reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Recorder::Callback)), &r);
+        WIMRegisterMessageCallback(nullptr, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&Recorder::Callback)), &r);
     }
-    ~ScopedRecorder() { WIMUnregisterMessageCallback(nullptr, reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Recorder::Callback))); }
+    ~ScopedRecorder() { WIMUnregisterMessageCallback(nullptr, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&Recorder::Callback))); }
 };
 
 struct ApplyResult {
@@ -431,7 +431,7 @@ TEST_F(WimgapiTest, CallContracts)
     EXPECT_NE(0u, r.error);
 
     // Unregistering what was never registered is harmless.
-    EXPECT_TRUE(WIMUnregisterMessageCallback(nullptr, reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Recorder::Callback))));
+    EXPECT_TRUE(WIMUnregisterMessageCallback(nullptr, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&Recorder::Callback))));
     EXPECT_EQ(INVALID_CALLBACK_VALUE, WIMRegisterMessageCallback(nullptr, nullptr, nullptr));
 }
 

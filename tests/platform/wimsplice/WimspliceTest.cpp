@@ -51,8 +51,8 @@ protected:
     {
         m_lib = LoadLibraryW(L"Wimsplice.dll");
         ASSERT_NE(nullptr, m_lib);
-        m_split = reinterpret_cast<PFN_SplitBigWIM>(reinterpret_cast<void*>(GetProcAddress(m_lib, "SplitBigWIM")));
-        m_merge = reinterpret_cast<PFN_MergeIntoWIM>(reinterpret_cast<void*>(GetProcAddress(m_lib, "MergeIntoWIM")));
+        m_split = reinterpret_cast<PFN_SplitBigWIM>(reinterpret_cast<void (*)()>(GetProcAddress(m_lib, "SplitBigWIM")));
+        m_merge = reinterpret_cast<PFN_MergeIntoWIM>(reinterpret_cast<void (*)()>(GetProcAddress(m_lib, "MergeIntoWIM")));
         ASSERT_NE(nullptr, m_split);
         ASSERT_NE(nullptr, m_merge);
         CreateDirectoryW(L"V:\\s", nullptr);

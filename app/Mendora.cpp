@@ -1,0 +1,4 @@
+// The recovery program: its one application object.
+#include "CRevantApp.h"
+
+CRevantApp theApp;

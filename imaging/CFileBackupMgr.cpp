@@ -1,0 +1,4 @@
+#include "CFileBackupMgr.h"
+
+CFileBackupMgr::CFileBackupMgr() = default;
+CFileBackupMgr::~CFileBackupMgr() = default;
