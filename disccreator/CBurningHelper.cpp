@@ -110,7 +110,7 @@ HRESULT CBurningHelper::CreateEngine()
     if (!m_pLoader || !m_pLoader->pfnGetClassObject)
         return NV_E_FAIL;
     auto pfnGet = reinterpret_cast<PFN_BurnDllGetClassObject>(
-        reinterpret_cast<void*>(m_pLoader->pfnGetClassObject));
+        reinterpret_cast<void (*)()>(m_pLoader->pfnGetClassObject));
     IClassFactory* pFactory = nullptr;
     HRESULT hr = pfnGet(CLSID_BurnEngine, IID_IClassFactory, reinterpret_cast<void**>(&pFactory));
     if (SUCCEEDED(hr) && pFactory) {
@@ -187,7 +187,7 @@ HRESULT CBurningHelper::Uninit()
     ReleaseInto(m_pBrennel);
     if (m_pLoader) {
         auto pfnUnload = reinterpret_cast<PFN_BurnDllCanUnloadNow>(
-            reinterpret_cast<void*>(m_pLoader->pfnCanUnloadNow));
+            reinterpret_cast<void (*)()>(m_pLoader->pfnCanUnloadNow));
         if (m_pLoader->hModule && pfnUnload && pfnUnload() == S_OK)
             FreeLibrary(m_pLoader->hModule);
         delete m_pLoader;

@@ -15,7 +15,7 @@ CUIXDrawHelpers::CUIXDrawHelpers() {
     m_hMsImg32 = ::LoadLibraryW(L"msimg32.dll");
     if (m_hMsImg32)
         m_pfnGradientFill = reinterpret_cast<decltype(m_pfnGradientFill)>(
-            reinterpret_cast<void*>(::GetProcAddress(m_hMsImg32, "GradientFill")));
+            reinterpret_cast<void (*)()>(::GetProcAddress(m_hMsImg32, "GradientFill")));
 }
 
 CUIXDrawHelpers::~CUIXDrawHelpers() {
@@ -186,7 +186,7 @@ namespace {
 template <class FN>
 FN Gdi32Function(const char* name) {
     HMODULE gdi = ::GetModuleHandleA("GDI32.DLL");
-    return gdi ? reinterpret_cast<FN>(reinterpret_cast<void*>(::GetProcAddress(gdi, name))) : nullptr;
+    return gdi ? reinterpret_cast<FN>(reinterpret_cast<void (*)()>(::GetProcAddress(gdi, name))) : nullptr;
 }
 } // namespace
 

@@ -12,7 +12,7 @@ const int kSetBlockSize = 10;
 
 template <class FN>
 FN ProcFrom(HMODULE h, const char* name) {
-    return h ? reinterpret_cast<FN>(reinterpret_cast<void*>(::GetProcAddress(h, name))) : nullptr;
+    return h ? reinterpret_cast<FN>(reinterpret_cast<void (*)()>(::GetProcAddress(h, name))) : nullptr;
 }
 } // namespace
 

@@ -22,7 +22,7 @@ public:
     template <class FN>
     BOOL GetProcAddress(FN* ppfn, LPCSTR name) const {
         if (!m_hModule) return FALSE;
-        *ppfn = reinterpret_cast<FN>(reinterpret_cast<void*>(::GetProcAddress(m_hModule, name)));
+        *ppfn = reinterpret_cast<FN>(reinterpret_cast<void (*)()>(::GetProcAddress(m_hModule, name)));
         return *ppfn != nullptr;
     }
     void GetVersionInfo();

@@ -22,7 +22,7 @@ const CSharedData& g_dwmSharedAtStart = Shared();
 template <class FN>
 FN Resolve(FN& cached, const char* name) {
     CSharedData& d = Shared();
-    if (d.module && !cached) cached = reinterpret_cast<FN>(reinterpret_cast<void*>(::GetProcAddress(d.module, name)));
+    if (d.module && !cached) cached = reinterpret_cast<FN>(reinterpret_cast<void (*)()>(::GetProcAddress(d.module, name)));
     return cached;
 }
 } // namespace

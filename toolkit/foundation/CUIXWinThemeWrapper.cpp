@@ -39,7 +39,7 @@ template <class FN>
 FN Lookup(ThemeFunction which) {
     CSharedData& d = Shared();
     if (d.module && !d.functions[which]) d.functions[which] = ::GetProcAddress(d.module, kFunctionNames[which]);
-    return reinterpret_cast<FN>(reinterpret_cast<void*>(d.functions[which]));
+    return reinterpret_cast<FN>(reinterpret_cast<void (*)()>(d.functions[which]));
 }
 } // namespace
 

@@ -211,7 +211,7 @@ public:
     CBrennelBinding() : m_module(LoadLibraryW(BRENNEL_DLL_NAME))
     {
         auto get = m_module ? reinterpret_cast<PFN_BurnDllGetClassObject>(
-                                  reinterpret_cast<void*>(GetProcAddress(m_module, "DllGetClassObject")))
+                                  reinterpret_cast<void (*)()>(GetProcAddress(m_module, "DllGetClassObject")))
                             : nullptr;
         IClassFactory* factory = nullptr;
         if (!get || FAILED(get(CLSID_BurnEngine, IID_IClassFactory, (void**)&factory)))

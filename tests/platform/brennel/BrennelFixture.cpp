@@ -24,9 +24,9 @@ void BrennelFixture::SetUp()
     m_module = LoadLibraryW(BRENNEL_DLL_NAME);
     ASSERT_NE(nullptr, m_module);
     m_pfnGetClassObject = reinterpret_cast<PFN_BurnDllGetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(m_module, "DllGetClassObject")));
+        reinterpret_cast<void (*)()>(GetProcAddress(m_module, "DllGetClassObject")));
     m_pfnCanUnloadNow = reinterpret_cast<PFN_BurnDllCanUnloadNow>(
-        reinterpret_cast<void*>(GetProcAddress(m_module, "DllCanUnloadNow")));
+        reinterpret_cast<void (*)()>(GetProcAddress(m_module, "DllCanUnloadNow")));
     ASSERT_NE(nullptr, m_pfnGetClassObject);
     ASSERT_NE(nullptr, m_pfnCanUnloadNow);
     IClassFactory* pFactory = nullptr;

@@ -21,7 +21,7 @@ const std::wstring kDir = L"W:\\t\\api";
 const DWORD kUnlikely = 0xDEADBEEF;
 const size_t kEntries = 16; // files and folders of the fixture tree
 
-FARPROC AsProc(WIMMessageCallback f) { return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(f)); }
+FARPROC AsProc(WIMMessageCallback f) { return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(f)); }
 
 // What one registration hears, and how it answers.
 struct Listener {
