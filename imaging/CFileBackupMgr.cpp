@@ -4,7 +4,7 @@
 
 
 CFileBackupMgr::CFileBackupMgr(wchar_t wcHomeDrive)
-    : m_Backuper(*this, wcHomeDrive)
+    : m_Backuper(*this, wcHomeDrive), m_Listener(*this)
 {
     InitializeCriticalSection(&m_csLock);
     m_strScanRoot = std::wstring(1, wcHomeDrive ? wcHomeDrive : L'C') + L":";

@@ -76,9 +76,11 @@ void CFileBackupMgr::SetRestoreFileTypes(UINT uMask)
             m_mapExtensions[table.ppRows[i]] = (uMask & table.uBit) ? 1 : -1;
 }
 
-int CFileBackupMgr::Verdict(const std::wstring& strExtension)
+int CFileBackupMgr::Verdict(const std::wstring& strExtension) const
 {
-    return m_mapExtensions[strExtension];
+    // Read from the imaging library's threads during an apply: no insertion.
+    auto it = m_mapExtensions.find(strExtension);
+    return it == m_mapExtensions.end() ? 0 : it->second;
 }
 
 // Links and junctions are not entered: a link back up the tree would loop

@@ -67,7 +67,7 @@ HRESULT CreateOwnTree(const std::wstring& strDir)
     return S_OK;
 }
 
-std::wstring ProgramFolder()
+std::wstring ModuleFolder()
 {
     wchar_t wsz[MAX_PATH] = {};
     DWORD n = GetModuleFileNameW(nullptr, wsz, MAX_PATH);
@@ -98,7 +98,7 @@ WIMFileBackuper::WIMFileBackuper(CFileBackupMgr& owner, wchar_t wcHomeDrive)
         wszRoot[0] = wcHomeDrive;
     m_strMountRoot = std::wstring(wszRoot) + kMountRootName + L"\\";
     m_strWorkDir = CommonAppData(wcHomeDrive) + kWorkDirName + L"\\";
-    m_strProgramDir = ProgramFolder();
+    m_strProgramDir = ModuleFolder();
     Cleanup();
 }
 
@@ -407,4 +407,91 @@ HRESULT WIMFileBackuper::SplitPart()
         return kBackupSplitFailed;
     int iResult = pfnSplit(m_strCurWim.c_str(), m_sizes.iSplitPieceMiB);
     return iResult < 0 ? HRESULT(iResult) : S_OK;
+}
+
+HRESULT WIMFileBackuper::CreateWorkDir()
+{
+    return CreateOwnTree(m_strWorkDir);
+}
+
+bool WIMFileBackuper::SetImagePath(const std::wstring& strPath)
+{
+    m_strImagePath = strPath;
+    return true;
+}
+
+bool WIMFileBackuper::SetApplyPath(const std::wstring& strPath)
+{
+    m_strApplyPath = strPath;
+    return true;
+}
+
+bool WIMFileBackuper::SetImageIndex(int nIndex)
+{
+    if (nIndex < 1)
+        return false;
+    m_nImageIndex = nIndex;
+    return true;
+}
+
+// Every way out closes what was opened and unregisters the callback, so the
+// image file is free and the next apply does not hear each message twice.
+void WIMFileBackuper::CloseWimHandles()
+{
+    if (m_hApplyImage)
+        WIMCloseHandle(m_hApplyImage);
+    if (m_hApplyWim)
+        WIMCloseHandle(m_hApplyWim);
+    m_hApplyImage = m_hApplyWim = nullptr;
+    if (m_bCallbackRegistered)
+        WIMUnregisterMessageCallback(nullptr, AsFarProc(MessageCallback));
+    m_bCallbackRegistered = false;
+    if (!m_strApplyTemp.empty())
+        NvDeleteDirectory(m_strApplyTemp.c_str());
+    m_strApplyTemp.clear();
+}
+
+bool WIMFileBackuper::FailApply(HRESULT hr)
+{
+    DWORD dwError = GetLastError();
+    if (dwError)
+        PrintWin32Error(dwError);
+    CloseWimHandles();
+    m_hrLast = hr;
+    return false;
+}
+
+// A null or FALSE result is a failure whatever the last error says.
+bool WIMFileBackuper::Apply()
+{
+    CAutoTrace trace(L"WIMFileBackuper", L"Apply", this);
+    if (!NvFileExists(m_strImagePath.c_str()))
+        return FailApply(NV_E_NOT_FOUND);
+    if (WIMRegisterMessageCallback(nullptr, AsFarProc(MessageCallback), this) == INVALID_CALLBACK_VALUE)
+        return FailApply(NV_E_WIM_REGISTER_CB);
+    m_bCallbackRegistered = true;
+    trace.Print(L"WIMCreateFile - %s", m_strImagePath.c_str());
+    m_hApplyWim = WIMCreateFile(m_strImagePath.c_str(), GENERIC_READ, OPEN_EXISTING, WIM_FLAG_VERIFY, 0, nullptr);
+    if (!m_hApplyWim)
+        return FailApply(NV_E_WIM_CREATE_FILE);
+    WIM_INFO info {};
+    if (!WIMGetAttributes(m_hApplyWim, &info, sizeof(info)))
+        return FailApply(NV_E_WIM_ATTRIBUTES);
+    if (info.ImageCount < DWORD(m_nImageIndex))
+        return FailApply(NV_E_WIM_IMAGE_INDEX);
+    m_strApplyTemp = m_strProgramDir + L"\\temp";
+    NvCreateDirectoryW(m_strApplyTemp.c_str());
+    if (!WIMSetTemporaryPath(m_hApplyWim, m_strApplyTemp.c_str()))
+        return FailApply(NV_E_WIM_TEMP_PATH);
+    m_hApplyImage = WIMLoadImage(m_hApplyWim, DWORD(m_nImageIndex));
+    if (!m_hApplyImage) {
+        trace.Print(L"WIMLoadImage returns NULL.");
+        return FailApply(NV_E_WIM_LOAD_IMAGE);
+    }
+    if (!WIMApplyImage(m_hApplyImage, m_strApplyPath.c_str(), WIM_FLAG_FILEINFO)) {
+        trace.Print(L"WIMApplyImage returns NULL.");
+        return FailApply(NV_E_WIM_APPLY);
+    }
+    CloseWimHandles();
+    return true;
 }

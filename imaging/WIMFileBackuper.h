@@ -48,8 +48,18 @@ public:
     bool RemoveListener(IListener* pListener);
     static DWORD CALLBACK MessageCallback(DWORD dwMsg, WPARAM wParam, LPARAM lParam, PVOID pvUser);
 
+    // Restore: applies image m_nImageIndex of the image file into the apply
+    // folder; false with GetLastResult on any failure.
+    bool SetImagePath(const std::wstring& strPath);
+    bool SetApplyPath(const std::wstring& strPath);
+    bool SetImageIndex(int nIndex);
+    bool Apply();
+    // The work folder, made ours if missing; the restore gathers pieces in it.
+    HRESULT CreateWorkDir();
+
     void SetSizes(const BackupSizes& sizes) { m_sizes = sizes; }
     void SetProgramFolder(const std::wstring& strFolder) { m_strProgramDir = strFolder; }
+    const std::wstring& ProgramFolder() const { return m_strProgramDir; }
     const std::wstring& MountRoot() const { return m_strMountRoot; }
     const std::wstring& WorkDir() const { return m_strWorkDir; }
     const std::wstring& DestDir() const { return m_strDestDir; }
@@ -70,6 +80,8 @@ private:
     HRESULT CommitPart();
     HRESULT SplitPart();
     void ReportSkipped(DWORD dwError);
+    bool FailApply(HRESULT hr);
+    void CloseWimHandles();
 
     CFileBackupMgr& m_owner;
     wchar_t m_wcHomeDrive;
@@ -95,4 +107,11 @@ private:
     std::list<std::wstring> m_lstBigFiles;
     std::vector<SkippedFile> m_vecSkipped;
     BackupSizes m_sizes;
+    std::wstring m_strImagePath;
+    std::wstring m_strApplyPath;
+    std::wstring m_strApplyTemp;
+    int m_nImageIndex = 1;
+    HANDLE m_hApplyWim = nullptr;
+    HANDLE m_hApplyImage = nullptr;
+    bool m_bCallbackRegistered = false;
 };

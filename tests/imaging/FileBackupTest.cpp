@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -61,6 +63,18 @@ public:
         SetEvent(m_hDone);
         return TRUE;
     }
+    BOOL OnRestoreProgress(LPCWSTR text, int percent) override
+    {
+        if (text && percent == -1)
+            m_restored.push_back(text);
+        return TRUE;
+    }
+    BOOL OnRestoreDone(BOOL completed) override
+    {
+        m_bRestoreCompleted = completed;
+        SetEvent(m_hDone);
+        return TRUE;
+    }
     BOOL OnBackupFileSkipped(LPCWSTR path, DWORD err) override
     {
         m_skipped.push_back(path);
@@ -73,6 +87,8 @@ public:
     std::vector<std::wstring> m_scanned;
     std::vector<std::wstring> m_skipped;
     std::vector<DWORD> m_skippedErrors;
+    std::vector<std::wstring> m_restored;
+    BOOL m_bRestoreCompleted = -1;
     std::atomic<int> m_nScanDone {0};
     std::atomic<int> m_nBackupDone {0};
     int m_nProgress = 0;
@@ -444,6 +460,126 @@ TEST_F(FileBackupTest, PruneKeepsOnlyPathsToFiles)
     EXPECT_FALSE(Exists(L"V:\\r\\a\\empty"));
     EXPECT_FALSE(Exists(L"V:\\r\\x"));
     EXPECT_TRUE(Exists(L"V:\\r"));
+}
+
+// Files below a folder, by the path they had when backed up ("V:\..."), with bytes.
+std::map<std::wstring, std::string> FilesBelow(const std::wstring& dir, const std::wstring& orig)
+{
+    std::map<std::wstring, std::string> files;
+    WIN32_FIND_DATAW fd {};
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return files;
+    do {
+        std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            auto sub = FilesBelow(dir + L"\\" + name, orig + L"\\" + name);
+            files.insert(sub.begin(), sub.end());
+        } else {
+            files[orig + L"\\" + name] = ReadBytes(dir + L"\\" + name);
+        }
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return files;
+}
+
+// Backs up every type, the locked file reported, then restores only the
+// pictures: each restored file equals its original, the rest stay out, and
+// the split part is joined on the way.
+TEST_F(FileBackupTest, RestoreWithAnotherMaskGivesBackExactlyThePictures)
+{
+    WriteTree();
+    ASSERT_TRUE(Put(L"V:\\Users\\Ann\\Pictures\\locked.png", Bytes(600, 3)));
+    HANDLE hLock = CreateFileW(L"V:\\Users\\Ann\\Pictures\\locked.png", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hLock);
+    auto mgr = std::make_unique<CFileBackupMgr>(kHome);
+    BackupSizes sizes;
+    sizes.ullPartBytes = 3000;
+    sizes.ullBigFileBytes = 20000;
+    sizes.iSplitPieceMiB = 1;
+    mgr->Backuper().SetSizes(sizes);
+    mgr->Backuper().SetProgramFolder(L"V:\\prog");
+    mgr->SetBackupFileTypes(63);
+    CRecordingNotifier scan;
+    ASSERT_EQ(S_OK, mgr->StartScan(&scan));
+    ASSERT_TRUE(scan.Wait());
+    mgr->SetDestination(kUsb, FALSE);
+    CRecordingNotifier backup;
+    ASSERT_EQ(S_OK, mgr->StartBackup(&backup));
+    ASSERT_TRUE(backup.Wait());
+    CloseHandle(hLock);
+    EXPECT_EQ(kBackupFilesSkipped, backup.m_hrDone);
+    ASSERT_EQ(std::vector<std::wstring> {L"V:\\Users\\Ann\\Pictures\\locked.png"}, backup.m_skipped);
+    std::wstring set = OnlySetFolder();
+    ASSERT_FALSE(set.empty());
+
+    mgr->SetRestoreFileTypes(kTypePictures);
+    mgr->SetRestorePaths(set.substr(0, set.size() - 1), kHome);
+    std::vector<UINT> asked;
+    mgr->SetAsker([&](UINT id, const std::wstring&) { asked.push_back(id); return IDNO; });
+    CRecordingNotifier restore;
+    ASSERT_EQ(S_OK, mgr->StartRestore(&restore));
+    ASSERT_TRUE(restore.Wait());
+    EXPECT_EQ(TRUE, restore.m_bRestoreCompleted);
+    EXPECT_TRUE(asked.empty());
+    std::wstring target = mgr->RestoreDir();
+    ASSERT_EQ(0u, target.find(L"V:\\System Recovery Files\\"));
+    auto restored = FilesBelow(target + L"C", L"V:");
+    std::map<std::wstring, std::string> expected;
+    for (const FixtureFile& f : kTree)
+        if (f.picture)
+            expected[f.path] = Bytes(f.size, char(f.size));
+    EXPECT_EQ(expected.size(), restored.size());
+    for (const auto& file : expected) {
+        auto it = restored.find(file.first);
+        ASSERT_NE(restored.end(), it) << "not restored";
+        EXPECT_TRUE(file.second == it->second) << "bytes differ";
+    }
+    EXPECT_EQ(expected.size(), restore.m_restored.size()) << "each restored picture is reported once";
+    EXPECT_FALSE(Exists(target + L"C\\Users\\Ann\\Music")) << "the music folder is not swept";
+}
+
+// A damaged index never indexes past the disc table, and a damaged image
+// asks, goes on when told to, and leaves no handle open on the file.
+TEST_F(FileBackupTest, DamagedSetsAreRefusedAndAsked)
+{
+    struct Case {
+        const char* index;
+        bool withBadWim;
+        UINT answer;
+        std::vector<UINT> asked;
+        BOOL completed;
+    } cases[] = {
+        {"[Count]\r\nWIMCount=1\r\n[0.wim]\r\n0.0=77\r\n", false, IDNO, {253}, FALSE},
+        {"[Count]\r\nWIMCount=1\r\n[0.wim]\r\n0.0=-1\r\n", false, IDYES, {253}, TRUE},
+        {"[Count]\r\nWIMCount=1\r\n[0.wim]\r\n0.0=99999999999\r\n", false, IDNO, {253}, FALSE},
+        {"[Count]\r\nWIMCount=1\r\n[0.wim]\r\n0.0=2\r\n", false, IDNO, {}, TRUE},
+        {"[Count]\r\nWIMCount=1\r\n", true, IDYES, {252}, TRUE},
+        {"[Count]\r\nWIMCount=1\r\n", true, IDNO, {252}, FALSE},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(ClearDrive(kUsb));
+        ASSERT_TRUE(Put(L"W:\\set\\Mendora.ini", c.index));
+        if (c.withBadWim)
+            ASSERT_TRUE(Put(L"W:\\set\\1.wim", "not an image at all"));
+        else
+            ASSERT_TRUE(Put(L"W:\\set\\0.dat", "index of pieces"));
+        auto mgr = std::make_unique<CFileBackupMgr>(kHome);
+        mgr->Backuper().SetProgramFolder(L"V:\\prog");
+        mgr->SetRestoreFileTypes(kTypePictures);
+        mgr->SetRestorePaths(L"W:\\set", kHome);
+        std::vector<UINT> asked;
+        mgr->SetAsker([&](UINT id, const std::wstring&) { asked.push_back(id); return int(c.answer); });
+        CRecordingNotifier restore;
+        ASSERT_EQ(S_OK, mgr->StartRestore(&restore));
+        ASSERT_TRUE(restore.Wait());
+        EXPECT_EQ(c.asked, asked) << c.index;
+        EXPECT_EQ(c.completed, restore.m_bRestoreCompleted) << c.index;
+        if (c.withBadWim)
+            EXPECT_TRUE(DeleteFileW(L"W:\\set\\1.wim")) << "the image is still open";
+    }
 }
 
 } // namespace
