@@ -139,6 +139,11 @@ BOOL CFileBackupMgr::RestoreDisc()
     for (const std::wstring& strImage : m_lstRestoreFiles)
         if (m_bCancel || !ApplyImage(strImage))
             break;
+    // Pieces on other discs are gathered only by the disc restore; a drive
+    // set naming them is incomplete, and the user is told so.
+    for (const std::wstring& strName : m_lstSpanning)
+        if (!m_bCancel && Ask(kAskMergeFailed, strName, IDNO) != IDYES)
+            m_bCancel = TRUE;
     for (const std::wstring& strImage : m_lstMerged)
         if (m_bCancel || !ApplyImage(strImage))
             break;

@@ -555,7 +555,7 @@ TEST_F(FileBackupTest, DamagedSetsAreRefusedAndAsked)
         {"[Count]\r\nWIMCount=1\r\n[0.wim]\r\n0.0=77\r\n", false, IDNO, {253}, FALSE},
         {"[Count]\r\nWIMCount=1\r\n[0.wim]\r\n0.0=-1\r\n", false, IDYES, {253}, TRUE},
         {"[Count]\r\nWIMCount=1\r\n[0.wim]\r\n0.0=99999999999\r\n", false, IDNO, {253}, FALSE},
-        {"[Count]\r\nWIMCount=1\r\n[0.wim]\r\n0.0=2\r\n", false, IDNO, {}, TRUE},
+        {"[Count]\r\nWIMCount=1\r\n[0.wim]\r\n0.0=2\r\n", false, IDNO, {253}, FALSE},
         {"[Count]\r\nWIMCount=1\r\n", true, IDYES, {252}, TRUE},
         {"[Count]\r\nWIMCount=1\r\n", true, IDNO, {252}, FALSE},
     };
