@@ -4,7 +4,6 @@
 #include <process.h>
 
 #include <cwctype>
-#include <ctime>
 
 #include "CAutoLibrary.h"
 #include "CAutoTrace.h"
@@ -21,16 +20,6 @@ const UINT kTellNoSpace = 257;
 const wchar_t kIndexName[] = L"Mendora.ini";
 // No set has more pieces than this; a larger index is damaged.
 const int kMaxPiecesPerImage = 10000;
-
-std::wstring TimeText(const wchar_t* pwszFormat)
-{
-    time_t now = time(nullptr);
-    tm local {};
-    localtime_s(&local, &now);
-    wchar_t wsz[64] = {};
-    wcsftime(wsz, 64, pwszFormat, &local);
-    return wsz;
-}
 
 std::wstring LowerExtension(const std::wstring& strName)
 {
@@ -112,7 +101,7 @@ void CFileBackupMgr::RunRestore()
     int nCount = ParseCount(ProfileString(strIndex, L"Count", L"WIMCount"));
     m_nWimCount = nCount < 0 ? 0 : nCount;
     std::wstring strTarget = std::wstring(1, m_wcWindowsDrive) + L":\\System Recovery Files\\" +
-                             TimeText(L"%Y-%m-%d %H%M%S") + L"\\";
+                             WIMFileBackuper::LocalTimeText(L"%Y-%m-%d %H%M%S") + L"\\";
     wcsncpy(m_szRestoreDir, strTarget.c_str(), MAX_PATH - 1);
     NvCreateDirectoryW(m_szRestoreDir);
     m_nCurDisc++;
@@ -154,7 +143,7 @@ BOOL CFileBackupMgr::RestoreDisc()
 BOOL CFileBackupMgr::ScanBackupSource(const std::wstring& strFolder)
 {
     m_nLastDisc = 0;
-    std::wstring strStamp = TimeText(L"%H%M%S");
+    std::wstring strStamp = WIMFileBackuper::LocalTimeText(L"%H%M%S");
     m_strMergeDir = m_Backuper.WorkDir() + L"merge\\" + strStamp;
     WIN32_FIND_DATAW data {};
     HANDLE hFind = FindFirstFileW((strFolder + L"\\*").c_str(), &data);

@@ -30,7 +30,9 @@ FARPROC AsFarProc(DWORD(CALLBACK* pfn)(DWORD, WPARAM, LPARAM, PVOID))
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(pfn));
 }
 
-std::wstring LocalTimeText(const wchar_t* pwszFormat)
+} // namespace
+
+std::wstring WIMFileBackuper::LocalTimeText(const wchar_t* pwszFormat)
 {
     time_t now = time(nullptr);
     tm local {};
@@ -39,6 +41,8 @@ std::wstring LocalTimeText(const wchar_t* pwszFormat)
     wcsftime(wsz, 64, pwszFormat, &local);
     return wsz;
 }
+
+namespace {
 
 std::wstring Marker(const std::wstring& strDir)
 {

@@ -46,6 +46,8 @@ public:
     void Cleanup();
     bool AddListener(IListener* pListener);
     bool RemoveListener(IListener* pListener);
+    // The local time in a wcsftime format.
+    static std::wstring LocalTimeText(const wchar_t* pwszFormat);
     static DWORD CALLBACK MessageCallback(DWORD dwMsg, WPARAM wParam, LPARAM lParam, PVOID pvUser);
 
     // Restore: applies image m_nImageIndex of the image file into the apply

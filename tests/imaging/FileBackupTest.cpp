@@ -263,6 +263,29 @@ TEST_F(FileBackupTest, BackupStartedFromScanDoneRuns)
     EXPECT_EQ(S_OK, notifier.m_hrDone);
 }
 
+// Files below a folder, by the path they had when backed up ("V:\..."), with bytes.
+std::map<std::wstring, std::string> FilesBelow(const std::wstring& dir, const std::wstring& orig)
+{
+    std::map<std::wstring, std::string> files;
+    WIN32_FIND_DATAW fd {};
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return files;
+    do {
+        std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            auto sub = FilesBelow(dir + L"\\" + name, orig + L"\\" + name);
+            files.insert(sub.begin(), sub.end());
+        } else {
+            files[orig + L"\\" + name] = ReadBytes(dir + L"\\" + name);
+        }
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return files;
+}
+
 // Part of the backup's results: which files each part holds, applied back.
 class BackupSet {
 public:
@@ -273,6 +296,7 @@ public:
     std::vector<std::pair<std::wstring, std::string>> ApplyAll(int nParts, std::wstring* pError)
     {
         std::vector<std::pair<std::wstring, std::string>> files;
+        // A file found in two parts shows twice.
         for (int n = 0; n < nParts; n++) {
             std::wstring wim = m_dir + std::to_wstring(n) + L".wim";
             if (!Exists(wim) && Exists(m_dir + std::to_wstring(n) + L".dat")) {
@@ -297,31 +321,14 @@ public:
                 WIMCloseHandle(hImage);
             if (hWim)
                 WIMCloseHandle(hWim);
-            Collect(target + L"C", L"V:", &files);
+            for (const auto& file : FilesBelow(target + L"C", L"V:"))
+                files.push_back(file);
         }
         return files;
     }
     int m_merged = 0;
 
 private:
-    static void Collect(const std::wstring& dir, const std::wstring& orig,
-                        std::vector<std::pair<std::wstring, std::string>>* files)
-    {
-        WIN32_FIND_DATAW fd {};
-        HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE)
-            return;
-        do {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                Collect(dir + L"\\" + name, orig + L"\\" + name, files);
-            else
-                files->push_back({orig + L"\\" + name, ReadBytes(dir + L"\\" + name)});
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-    }
     std::wstring m_dir;
 };
 
@@ -342,6 +349,19 @@ int IndexCount(const std::wstring& dir)
     return int(GetPrivateProfileIntW(L"Count", L"WIMCount", -1, (dir + L"Mendora.ini").c_str()));
 }
 
+// Scans the home drive for the mask and backs the files up to the USB drive.
+void ScanAndBackup(CFileBackupMgr& mgr, UINT mask, const BackupSizes& sizes, CRecordingNotifier& backup)
+{
+    mgr.Backuper().SetSizes(sizes);
+    mgr.SetBackupFileTypes(mask);
+    CRecordingNotifier scan;
+    ASSERT_EQ(S_OK, mgr.StartScan(&scan));
+    ASSERT_TRUE(scan.Wait());
+    mgr.SetDestination(kUsb, FALSE);
+    ASSERT_EQ(S_OK, mgr.StartBackup(&backup));
+    ASSERT_TRUE(backup.Wait());
+}
+
 // The whole drive path with small size rules: several parts, a big file in a
 // split part of its own, a locked file reported and left out, and the
 // folders of the same generic names as ours left alone.
@@ -360,15 +380,8 @@ TEST_F(FileBackupTest, DriveBackupHoldsEveryFileButTheLockedOne)
         sizes.ullPartBytes = 4000;
         sizes.ullBigFileBytes = 20000;
         sizes.iSplitPieceMiB = 1;
-        mgr.Backuper().SetSizes(sizes);
-        mgr.SetBackupFileTypes(kTypePictures);
-        CRecordingNotifier scan;
-        ASSERT_EQ(S_OK, mgr.StartScan(&scan));
-        ASSERT_TRUE(scan.Wait());
-        mgr.SetDestination(kUsb, FALSE);
         CRecordingNotifier backup;
-        ASSERT_EQ(S_OK, mgr.StartBackup(&backup));
-        ASSERT_TRUE(backup.Wait());
+        ScanAndBackup(mgr, kTypePictures, sizes, backup);
         CloseHandle(hLock);
         hLock = INVALID_HANDLE_VALUE;
         EXPECT_EQ(kBackupFilesSkipped, backup.m_hrDone) << "a left-out file must not read as success";
@@ -431,17 +444,10 @@ TEST_F(FileBackupTest, CancelRemovesTheSet)
     CFileBackupMgr mgr(kHome);
     BackupSizes sizes;
     sizes.ullPartBytes = 1000;
-    mgr.Backuper().SetSizes(sizes);
-    mgr.SetBackupFileTypes(kTypePictures);
-    CRecordingNotifier scan;
-    ASSERT_EQ(S_OK, mgr.StartScan(&scan));
-    ASSERT_TRUE(scan.Wait());
-    mgr.SetDestination(kUsb, FALSE);
     CRecordingNotifier backup;
     backup.m_pMgrToCancel = &mgr;
     backup.m_nCancelAt = 3;
-    ASSERT_EQ(S_OK, mgr.StartBackup(&backup));
-    ASSERT_TRUE(backup.Wait());
+    ScanAndBackup(mgr, kTypePictures, sizes, backup);
     EXPECT_EQ(NV_E_USER_CANCELLED, backup.m_hrDone);
     EXPECT_EQ(L"", OnlySetFolder());
     EXPECT_FALSE(Exists(mgr.Backuper().MountRoot()));
@@ -462,29 +468,6 @@ TEST_F(FileBackupTest, PruneKeepsOnlyPathsToFiles)
     EXPECT_TRUE(Exists(L"V:\\r"));
 }
 
-// Files below a folder, by the path they had when backed up ("V:\..."), with bytes.
-std::map<std::wstring, std::string> FilesBelow(const std::wstring& dir, const std::wstring& orig)
-{
-    std::map<std::wstring, std::string> files;
-    WIN32_FIND_DATAW fd {};
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return files;
-    do {
-        std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            auto sub = FilesBelow(dir + L"\\" + name, orig + L"\\" + name);
-            files.insert(sub.begin(), sub.end());
-        } else {
-            files[orig + L"\\" + name] = ReadBytes(dir + L"\\" + name);
-        }
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return files;
-}
-
 // Backs up every type, the locked file reported, then restores only the
 // pictures: each restored file equals its original, the rest stay out, and
 // the split part is joined on the way.
@@ -499,16 +482,9 @@ TEST_F(FileBackupTest, RestoreWithAnotherMaskGivesBackExactlyThePictures)
     sizes.ullPartBytes = 3000;
     sizes.ullBigFileBytes = 20000;
     sizes.iSplitPieceMiB = 1;
-    mgr->Backuper().SetSizes(sizes);
     mgr->Backuper().SetProgramFolder(L"V:\\prog");
-    mgr->SetBackupFileTypes(63);
-    CRecordingNotifier scan;
-    ASSERT_EQ(S_OK, mgr->StartScan(&scan));
-    ASSERT_TRUE(scan.Wait());
-    mgr->SetDestination(kUsb, FALSE);
     CRecordingNotifier backup;
-    ASSERT_EQ(S_OK, mgr->StartBackup(&backup));
-    ASSERT_TRUE(backup.Wait());
+    ScanAndBackup(*mgr, 63, sizes, backup);
     CloseHandle(hLock);
     EXPECT_EQ(kBackupFilesSkipped, backup.m_hrDone);
     ASSERT_EQ(std::vector<std::wstring> {L"V:\\Users\\Ann\\Pictures\\locked.png"}, backup.m_skipped);
