@@ -90,7 +90,8 @@ std::wstring PrivateProgramFolder(const std::wstring& folder, bool withSettings)
     CreateDirectoryW(folder.c_str(), nullptr);
     CreateDirectoryW((folder + L"Language").c_str(), nullptr);
     CreateDirectoryW((folder + L"Language\\ENU").c_str(), nullptr);
-    for (const wchar_t* name : {L"Mendora.exe", L"Language\\ENU\\RVRC.dll", L"MD.ini"}) {
+    // The file backup binds the imaging library when the program loads.
+    for (const wchar_t* name : {L"Mendora.exe", L"wimgapi.dll", L"Language\\ENU\\RVRC.dll", L"MD.ini"}) {
         if (!withSettings && wcscmp(name, L"MD.ini") == 0)
             continue;
         if (!CopyFileW((ProgramFolder() + name).c_str(), (folder + name).c_str(), FALSE))
