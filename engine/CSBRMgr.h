@@ -137,6 +137,11 @@ public:
     const MDConfig& GetMDConfig() const { return m_oMDConfig; }
     static HRESULT IsWinPEISOOutdated(BOOL* pbOutdated);
     static const wchar_t* GetWinPEISOPath();
+#ifndef RV_DISCORA
+    // The "RELiveUpdate" switch: the running program into the recovery
+    // partition's WinRE image. Defined by the imaging layer.
+    HRESULT RELiveUpdate();
+#endif
 
     // Disks, partitions and drive letters.
     HRESULT InitDisk();
@@ -252,6 +257,23 @@ public:
     HRESULT PostSaveFileProcessingFromRP(const std::list<std::wstring>& lstSaved, const std::list<std::wstring>& lstSrc);
     HRESULT PostSaveFileProcessingForUCRD(const std::list<std::wstring>& lstSaved,
                                           const std::list<std::wstring>& lstSrc);
+
+    // Recovery operations: each start call runs its operation on the one
+    // worker thread and returns at once (0xE0EF0003 when no worker could be
+    // started, or while an earlier operation still runs).
+    HRESULT PerformZQSystemRecovery();
+    HRESULT PerformZQRemoveRP();
+    HRESULT PerformZQReImage();
+    static DWORD WINAPI ZQSystemRecoveryThread(LPVOID pvMgr);
+    static DWORD WINAPI ZQRemoveRPThread(LPVOID pvMgr);
+    static DWORD WINAPI ZQReImageThread(LPVOID pvMgr);
+
+    // The maker's patch scripts, run through a batch file beside the program.
+    void CreatePatchBatchFile(const wchar_t* pwszName, wchar_t (&wszPath)[MAX_PATH]);
+    HRESULT ZQPreWelcome();
+    HRESULT ZQPreProcessing();
+    HRESULT ZQPostProcessing();
+    HRESULT PatchFolderProcessing(BOOL bBootFromDisc);
 #endif
 
     // Optical drives and recovery discs.
@@ -380,6 +402,29 @@ private:
     // "MD\Image" for a notebook's Windows partition, else "preload".
     const wchar_t* ImageFolder(wchar_t wcDrvLet);
     HRESULT PlanUCRDLayout(wchar_t wcUCRD, ULONGLONG ullDiskSize, std::vector<ZQPlannedPartition>& plan);
+    // The steps of the recovery operations.
+    struct ZQRecoveryRun {
+        BOOL bFromDisc = FALSE;
+        wchar_t wcUP = 0;
+        wchar_t wcSP = 0;
+        wchar_t wszImage[MAX_PATH] = {};
+        wchar_t wszPattern[MAX_PATH] = {};
+        std::list<std::wstring> lstKeep, lstSavedRP, lstSavedDisc;
+        BOOL bSaved = FALSE;
+    };
+    HRESULT RunSystemRecovery();
+    HRESULT FindRecoverySource(ZQRecoveryRun& run);
+    HRESULT SaveUserFiles(ZQRecoveryRun& run);
+    HRESULT FormatAndApply(ZQRecoveryRun& run);
+    HRESULT RepairBoot(const ZQRecoveryRun& run);
+    HRESULT RestoreUserFiles(const ZQRecoveryRun& run);
+    HRESULT FinishSystemRecovery(const ZQRecoveryRun& run);
+    HRESULT RunReImage();
+    HRESULT RunRemoveRP();
+    HRESULT ApplyFactoryImage(const wchar_t* pwszImage, const wchar_t* pwszPattern, const wchar_t* pwszTemp,
+                              wchar_t wcUP, DWORD dwIndex);
+    HRESULT RunPatchBatch(const wchar_t* pwszName);
+    wchar_t PatchSourceDrive();
     HRESULT PlanDesktopEntry(wchar_t wcUCRD, ULONGLONG ullDiskSize, const ZQWimInfoPar& par, ULONGLONG& ullRunning,
                              ZQPlannedPartition& p);
 #endif

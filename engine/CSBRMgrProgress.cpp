@@ -411,6 +411,10 @@ BOOL CSBRMgr::WaitWhilePaused()
 
 HRESULT CSBRMgr::StartWorker(RecoveryOperation enOperation, LPTHREAD_START_ROUTINE pfnThread)
 {
+    // Two operations that change the disk never run at once.
+    DWORD dwExit = 0;
+    if (m_hZQRecoveryThread && GetExitCodeThread(m_hZQRecoveryThread, &dwExit) && dwExit == STILL_ACTIVE)
+        return NV_E_FAIL;
     if (m_hZQRecoveryThread) {
         CloseHandle(m_hZQRecoveryThread);
         m_hZQRecoveryThread = nullptr;

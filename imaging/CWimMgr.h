@@ -77,6 +77,11 @@ public:
     // Empties every member; handles are forgotten, not closed.
     void ResetDataMembers();
 
+    // Puts the program file into image 1 of a WIM as "Windows\MD\Mendora.exe"
+    // through a read-write mount under the user's temporary folder; the image
+    // stays as it was unless the commit succeeds.
+    HRESULT UpdateREImage(LPCWSTR pwszWimPath, LPCWSTR pwszProgramPath);
+
 protected:
     LONG m_lPEInit;
     wchar_t m_szPESourcePath[MAX_PATH];
@@ -101,4 +106,11 @@ private:
     HRESULT ApplyRegisteredImage(CAutoTrace& trace);
     HRESULT RegisterReferenceFiles(CAutoTrace& trace);
     HRESULT CloseCapturedImage(CAutoTrace& trace);
+
+    // The Windows PE builder's steps (CWimMgrWinPE.cpp).
+    HRESULT BuildWorkImage(IWimMgr* pPE, DWORD dwLanguageKind);
+    HRESULT ChangeMountedImage(IWimMgr* pPE, DWORD dwLanguageKind);
+    HRESULT RunBuildTool(LPCWSTR pwszTool, LPCWSTR pwszParams, LPCWSTR pwszVerb);
+    void DiscardLeftoverMount();
+    HRESULT CopyProgramIntoImage(LPCWSTR pwszProgramPath);
 };

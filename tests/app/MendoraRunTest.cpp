@@ -124,6 +124,12 @@ TEST(MendoraRun, FirstPageThenNextAndBack)
     ASSERT_EQ(ExpectedFirstPage(), first);
     HWND page = CUiDriver::VisiblePage(host);
     EXPECT_EQ(L"Page " + std::to_wstring(first), CUiDriver::Text(page, 1330)) << "the placeholder shows its id";
+    // The program's first page as the user sees it, per simulated PC.
+    std::wstring artefacts = ProgramFolder() + L"..\\artefacts\\";
+    CreateDirectoryW(artefacts.c_str(), nullptr);
+    std::string profile = Profile();
+    EXPECT_TRUE(CUiDriver::Screenshot(host, (artefacts + L"mendora-" + std::wstring(profile.begin(), profile.end()) +
+                                             L".png").c_str()));
     // The two menus hide the navigation row and show the contact button.
     bool mainMenu = first == 5350 || first == 6000;
     if (mainMenu) {

@@ -11,6 +11,8 @@
 
 #include "BrandLogo.h"
 #include "CAlphaButton.h"
+#include "CMainPage.h"
+#include "CStartPanel.h"
 #include "CWizardPage.h"
 
 namespace {
@@ -37,6 +39,27 @@ TEST(FormatSize, EachUnitAtItsBounds)
     };
     for (const Case& c : cases)
         EXPECT_STREQ(c.text, CWizardPage::FormatSize(c.bytes).GetString()) << c.bytes;
+}
+
+// Every class of the base is made, without windows, in both trees.
+TEST(PageObjects, MadeBeforeTheirWindows)
+{
+    CMainPage page(6000);
+    EXPECT_EQ(9547, page.m_nTimerMain);
+    EXPECT_EQ(89757, page.m_nTimerAux);
+    EXPECT_EQ(6000, page.m_nPageId);
+    EXPECT_EQ(RGB(255, 255, 255), page.m_crText);
+    EXPECT_FALSE(page.Create(static_cast<CWnd*>(nullptr))) << "the base creates nothing itself";
+    page.AddControlLayout(1, 2, 3, 4, 5, LAYOUT_KEEP_TEXT, 0);
+    ASSERT_EQ(1u, page.m_vecLayout.size());
+    EXPECT_EQ(LAYOUT_KEEP_TEXT, page.m_vecLayout[0].textId);
+    CStartPanel panel;
+    EXPECT_EQ(0, panel.SetStaticText(L"no window"));
+    EXPECT_EQ(5, panel.m_nTextMargin);
+    EXPECT_EQ(0, panel.m_nCommandId);
+    CAlphaButton button;
+    EXPECT_EQ(ABS_NORMAL, button.GetState());
+    EXPECT_EQ(0, button.GetFrameIndex());
 }
 
 TEST(AlphaButtonFrame, IndexByKindCheckStateAndMirroring)

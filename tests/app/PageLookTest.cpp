@@ -7,9 +7,11 @@
 
 #include <gdiplus.h>
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <CUiDriver.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -275,6 +277,34 @@ TEST_F(PageLook, ScreenshotsOfWelcomeAndPlainPages)
             }
         }
     }
+}
+
+// Each page decides its logo when it is made: the branding file first.
+TEST_F(PageLook, PageLogoFollowsTheBrandingFile)
+{
+    wchar_t data[MAX_PATH] = L"";
+    SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, data);
+    std::wstring folder = std::wstring(data) + L"\\Recovery";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring file = folder + L"\\_Branding";
+    struct Case {
+        const wchar_t* brand;  // null: no branding file
+        COLORREF logo;         // the logo's fill at its centre's left
+    } cases[] = {{L"Velora", RGB(120, 40, 160)}, {nullptr, RGB(200, 40, 40)}};
+    for (const Case& c : cases) {
+        DeleteFileW(file.c_str());
+        if (c.brand)
+            WritePrivateProfileStringW(L"ZQ_Branding", L"Brand", c.brand, file.c_str());
+        CTestHost& host = OpenHost(FALSE);
+        ASSERT_EQ(S_OK, host.GoToPage(5351, TRUE));
+        Pump(100);
+        Capture cap = CaptureWindow(host.Current()->GetSafeHwnd());
+        COLORREF px = cap.At(42 + 4, 25 + 24);
+        EXPECT_NEAR(GetRValue(c.logo), GetRValue(px), 8) << (c.brand ? "Velora" : "none");
+        EXPECT_NEAR(GetGValue(c.logo), GetGValue(px), 8);
+        EXPECT_NEAR(GetBValue(c.logo), GetBValue(px), 8);
+    }
+    DeleteFileW(file.c_str());
 }
 
 TEST_F(PageLook, NavigationRowEndsAt765MirroredInRightToLeft)
@@ -911,6 +941,29 @@ TEST_F(PageLook, WaitingDiscDialogEndsWithEachResult)
         if (c.actions.empty() || c.actions.back().what != Action::OK_COMMAND)
             EXPECT_EQ(0u, dlg.m_nTimerId) << c.name << ": the timer ended it";
     }
+    EjectDisc();
+}
+
+// The backup thread shows the dialog for a blank disc of a backup set.
+TEST_F(PageLook, WaitingDiscDialogOnAWorkerThread)
+{
+    if (!CSimPc(L"PageLookTest").Open())
+        GTEST_SKIP() << "needs a simulated PC";
+    EjectDisc();
+    std::atomic<INT_PTR> result{0};
+    CSimPcBlankDisc probe;
+    std::thread worker([&] {
+        CWaitingDiscDlg dlg(nullptr, L"Please insert a blank disc.", 4);
+        dlg.m_bBurnMode = TRUE;
+        dlg.m_pMediaProbe = &probe;
+        result = dlg.DoModal();
+    });
+    Sleep(1500);
+    EXPECT_EQ(0, result.load()) << "still waiting without a disc";
+    InsertDisc(true);
+    worker.join();
+    EXPECT_EQ(WAITDISC_READY, result.load());
+    EXPECT_GE(probe.m_nPolls, 2);
     EjectDisc();
 }
 
