@@ -82,7 +82,7 @@ BOOL CRevantApp::InitInstance()
         CreateFullWindow();
         InstallKioskKeyboardHook();
     }
-    m_pFileBackupMgr = new (std::nothrow) CFileBackupMgr;
+    m_pFileBackupMgr = new (std::nothrow) CFileBackupMgr(m_pSBRMgr->GetUPDrvLet());
     if (!m_pFileBackupMgr)
         return FALSE;
     StartBackgroundServices();

@@ -1,0 +1,269 @@
+// The restore of a backup set into "System Recovery Files" on the Windows
+// partition: whole images are applied, split ones joined first; the type
+// selection decides file by file what is written.
+#include <process.h>
+
+#include <cwctype>
+
+#include "CAutoLibrary.h"
+#include "CAutoTrace.h"
+#include "CFileBackupMgr.h"
+#include "NvFileUtil.h"
+#include "Wimsplice.h"
+
+namespace {
+
+const UINT kAskDisc = 241;
+const UINT kAskApplyFailed = 252;
+const UINT kAskMergeFailed = 253;
+const UINT kTellNoSpace = 257;
+const wchar_t kIndexName[] = L"Mendora.ini";
+// No set has more pieces than this; a larger index is damaged.
+const int kMaxPiecesPerImage = 10000;
+
+std::wstring LowerExtension(const std::wstring& strName)
+{
+    size_t dot = strName.find_last_of(L'.');
+    std::wstring ext = dot == std::wstring::npos ? L"" : strName.substr(dot);
+    for (wchar_t& c : ext)
+        c = towlower(c);
+    return ext;
+}
+
+std::wstring ProfileString(const std::wstring& strIni, const std::wstring& strSection, const std::wstring& strKey)
+{
+    wchar_t wsz[64] = {};
+    GetPrivateProfileStringW(strSection.c_str(), strKey.c_str(), L"", wsz, 64, strIni.c_str());
+    return wsz;
+}
+
+// A decimal number of at most 9 digits, else -1.
+int ParseCount(const std::wstring& strValue)
+{
+    if (strValue.empty() || strValue.size() > 9)
+        return -1;
+    int n = 0;
+    for (wchar_t c : strValue) {
+        if (c < L'0' || c > L'9')
+            return -1;
+        n = n * 10 + (c - L'0');
+    }
+    return n;
+}
+
+bool CopyAsNormal(const std::wstring& strFrom, const std::wstring& strTo)
+{
+    if (!CopyFileW(strFrom.c_str(), strTo.c_str(), FALSE))
+        return false;
+    SetFileAttributesW(strTo.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return true;
+}
+
+} // namespace
+
+void CFileBackupMgr::SetRestorePaths(const std::wstring& strSource, wchar_t wcWindowsDrive)
+{
+    m_strRestoreSource = strSource;
+    m_wcWindowsDrive = wcWindowsDrive;
+}
+
+// A failed thread start is reported: the page would otherwise wait forever.
+HRESULT CFileBackupMgr::StartRestore(CFileBackupNotifier* pNotifier)
+{
+    m_pNotifier = pNotifier;
+    m_bCancel = FALSE;
+    HANDLE h = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RestoreThread, this, 0, nullptr));
+    if (!h)
+        return E_FAIL;
+    CloseHandle(h);
+    return S_OK;
+}
+
+int CFileBackupMgr::Ask(UINT uId, const std::wstring& strArg, int iStop)
+{
+    return m_ask ? m_ask(uId, strArg) : iStop;
+}
+
+unsigned __stdcall CFileBackupMgr::RestoreThread(void* pvArg)
+{
+    auto* self = static_cast<CFileBackupMgr*>(pvArg);
+    if (self)
+        self->RunRestore();
+    return 0;
+}
+
+void CFileBackupMgr::RunRestore()
+{
+    CAutoTrace trace(L"CFileBackupMgr", L"RestoreThread", this);
+    m_nAppliedWims = 0;
+    m_nCurDisc = 0;
+    std::wstring strIndex = m_strRestoreSource + L"\\" + kIndexName;
+    int nCount = ParseCount(ProfileString(strIndex, L"Count", L"WIMCount"));
+    m_nWimCount = nCount < 0 ? 0 : nCount;
+    std::wstring strTarget = std::wstring(1, m_wcWindowsDrive) + L":\\System Recovery Files\\" +
+                             WIMFileBackuper::LocalTimeText(L"%Y-%m-%d %H%M%S") + L"\\";
+    wcsncpy(m_szRestoreDir, strTarget.c_str(), MAX_PATH - 1);
+    NvCreateDirectoryW(m_szRestoreDir);
+    m_nCurDisc++;
+    m_lstRestoreFiles.clear();
+    m_lstMerged.clear();
+    m_lstSpanning.clear();
+    bool bTaken = TakeSlot();
+    RestoreDisc();
+    if (bTaken)
+        GiveSlotBack();
+    if (m_pNotifier)
+        m_pNotifier->OnRestoreDone(!m_bCancel);
+}
+
+BOOL CFileBackupMgr::RestoreDisc()
+{
+    std::wstring strSource = m_strRestoreSource;
+    if (!NvDirectoryExists(strSource.c_str()))
+        strSource = m_Backuper.ProgramFolder();
+    if (!ScanBackupSource(strSource)) {
+        m_bCancel = TRUE;
+        return FALSE;
+    }
+    for (const std::wstring& strImage : m_lstRestoreFiles)
+        if (m_bCancel || !ApplyImage(strImage))
+            break;
+    // Pieces on other discs are gathered only by the disc restore; a drive
+    // set naming them is incomplete, and the user is told so.
+    for (const std::wstring& strName : m_lstSpanning)
+        if (!m_bCancel && Ask(kAskMergeFailed, strName, IDNO) != IDYES)
+            m_bCancel = TRUE;
+    for (const std::wstring& strImage : m_lstMerged)
+        if (m_bCancel || !ApplyImage(strImage))
+            break;
+    PruneFolders(std::wstring(m_szRestoreDir, wcslen(m_szRestoreDir) - 1));
+    return TRUE;
+}
+
+BOOL CFileBackupMgr::ScanBackupSource(const std::wstring& strFolder)
+{
+    m_nLastDisc = 0;
+    std::wstring strStamp = WIMFileBackuper::LocalTimeText(L"%H%M%S");
+    m_strMergeDir = m_Backuper.WorkDir() + L"merge\\" + strStamp;
+    WIN32_FIND_DATAW data {};
+    HANDLE hFind = FindFirstFileW((strFolder + L"\\*").c_str(), &data);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return TRUE;
+    BOOL bGoOn = TRUE;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        std::wstring strName = data.cFileName;
+        std::wstring ext = LowerExtension(strName);
+        if (ext == L".wim")
+            m_lstRestoreFiles.push_back(strFolder + L"\\" + strName);
+        else if (ext == L".dat")
+            bGoOn = GatherSplitImage(strFolder, strName.substr(0, strName.size() - ext.size()));
+    } while (bGoOn && FindNextFileW(hFind, &data));
+    FindClose(hFind);
+    return bGoOn;
+}
+
+BOOL CFileBackupMgr::GatherSplitImage(const std::wstring& strFolder, const std::wstring& strBase)
+{
+    if (FAILED(m_Backuper.CreateWorkDir()) || FAILED(NvCreateDirectoryW(m_strMergeDir.c_str())))
+        return Ask(kAskMergeFailed, strBase + L".wim", IDNO) == IDYES;
+    m_strSourceDir = strFolder;
+    WIN32_FIND_DATAW data {};
+    HANDLE hFind = FindFirstFileW((strFolder + L"\\" + strBase + L".*").c_str(), &data);
+    if (hFind != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring strFrom = strFolder + L"\\" + data.cFileName;
+            if (!CopyAsNormal(strFrom, m_strMergeDir + L"\\" + data.cFileName))
+                DebugPrint(L"Copy %s fail !\n", strFrom.c_str());
+        } while (FindNextFileW(hFind, &data));
+        FindClose(hFind);
+    }
+    std::wstring strWim = strBase + L".wim";
+    std::wstring strIndex = strFolder + L"\\" + kIndexName;
+    bool bElsewhere = false;
+    if (NvFileExists(strIndex.c_str()) && !RecordPiecesElsewhere(strIndex, strWim, &bElsewhere))
+        return Ask(kAskMergeFailed, strWim, IDNO) == IDYES;
+    if (bElsewhere)
+        return TRUE;
+    return MergeNow(m_strMergeDir + L"\\" + strWim);
+}
+
+// Disc numbers and counts come from removable media: out of range is
+// refused, never used as an index.
+bool CFileBackupMgr::RecordPiecesElsewhere(const std::wstring& strIndex, const std::wstring& strWim,
+                                           bool* pbElsewhere)
+{
+    std::wstring strBase = strWim.substr(0, strWim.size() - 4);
+    for (int i = 0; i < kMaxPiecesPerImage; i++) {
+        std::wstring strValue = ProfileString(strIndex, strWim, strBase + L"." + std::to_wstring(i));
+        if (strValue.empty())
+            return true;
+        int nDisc = ParseCount(strValue);
+        if (nDisc < 0 || nDisc >= kMaxDiscs)
+            return false;
+        if (nDisc == m_nCurDisc)
+            continue;
+        if (!*pbElsewhere)
+            m_lstSpanning.push_back(strWim);
+        *pbElsewhere = true;
+        bool bKnown = false;
+        for (int k = 0; k < m_nDiscPieces[nDisc]; k++)
+            bKnown = bKnown || m_strDiscPieces[nDisc][k] == strWim;
+        if (!bKnown) {
+            if (m_nDiscPieces[nDisc] >= kMaxPiecesPerDisc)
+                return false;
+            m_strDiscPieces[nDisc][m_nDiscPieces[nDisc]++] = strWim;
+        }
+        if (nDisc > m_nLastDisc)
+            m_nLastDisc = nDisc;
+    }
+    return false;
+}
+
+BOOL CFileBackupMgr::MergeNow(const std::wstring& strWim)
+{
+    CAutoLibrary library(LoadLibraryW(L"Wimsplice.dll"));
+    auto pfnMerge = library.Get() ? reinterpret_cast<PFN_MergeIntoWIM>(reinterpret_cast<void (*)()>(
+                                        GetProcAddress(library.Get(), "MergeIntoWIM")))
+                                  : nullptr;
+    if (pfnMerge && pfnMerge(strWim.c_str()) == S_OK) {
+        m_lstRestoreFiles.push_back(strWim);
+        return TRUE;
+    }
+    return Ask(kAskMergeFailed, strWim, IDNO) == IDYES;
+}
+
+bool CFileBackupMgr::ApplyImage(const std::wstring& strImage)
+{
+    m_Backuper.SetImagePath(strImage);
+    m_Backuper.SetApplyPath(m_szRestoreDir);
+    m_Backuper.SetImageIndex(1);
+    m_Backuper.AddListener(&m_Listener);
+    m_nAppliedWims = m_nAppliedWims + 1;
+    bool bGoOn = true;
+    if (!m_Backuper.Apply()) {
+        std::wstring strName = strImage.substr(strImage.find_last_of(L'\\') + 1);
+        if (ApplyNeedsSpace(strImage)) {
+            Ask(kTellNoSpace, L"", IDOK);
+            m_bCancel = TRUE;
+            bGoOn = false;
+        } else if (Ask(kAskApplyFailed, strName, IDNO) != IDYES) {
+            m_bCancel = TRUE;
+            bGoOn = false;
+        }
+    }
+    m_Backuper.RemoveListener(&m_Listener);
+    return bGoOn;
+}
+
+BOOL CFileBackupMgr::ApplyNeedsSpace(const std::wstring& strImage)
+{
+    ULARGE_INTEGER free {};
+    std::wstring strRoot = m_strScanRoot + L"\\";
+    ULONGLONG ullSize = 0;
+    if (!GetDiskFreeSpaceExW(strRoot.c_str(), &free, nullptr, nullptr) ||
+        FAILED(FindFileSizeInByte(strImage.c_str(), &ullSize)))
+        return FALSE;
+    return free.QuadPart < ullSize;
+}
