@@ -17,6 +17,7 @@
 #include "CSBRMgr.h"
 #include "CSimPc.h"
 #include "NvErrorCode.h"
+#include "NvSysUtil.h"
 
 namespace {
 
@@ -183,6 +184,11 @@ int wmain(int argc, wchar_t** argv)
         wprintf(L"disks failed 0x%08lX\n", static_cast<unsigned long>(hr));
         return static_cast<int>(hr);
     }
+    // As the program's start-up: the burn object, and the drive Windows PE
+    // started from, whose disc a recovery from discs reads.
+    DWORD dwBootDrive = 0;
+    if (SUCCEEDED(mgr.InitBurning()) && NvIsPEBootFromODD(&dwBootDrive))
+        mgr.SetBootCDROMIndex(dwBootDrive);
     if (o.shrink) {
         BOOL bNeed = FALSE;
         hr = mgr.IsShrinkNeed(TRUE, &bNeed);
