@@ -5,7 +5,6 @@
 #include "CSBRMgr.h"
 
 #include <cwchar>
-#include <memory>
 
 #include "CAutoLockDrv.h"
 #include "CAutoTrace.h"
@@ -14,7 +13,6 @@
 #include "NvErrorCode.h"
 #include "NvFileUtil.h"
 #include "NvSysUtil.h"
-#include "Win32Error.h"
 #include "ZQWimInfoPar.h"
 
 namespace {
@@ -117,7 +115,7 @@ HRESULT CSBRMgr::CheckUCRDSet(BOOL bWithTools, ZQUCRDSetCheck& set)
     for (const auto& entry : m_mapWimFiles) {
         if (HasImageExt(entry.second) && (wstrImage.empty() || entry.second.size() < wstrImage.size()))
             wstrImage = entry.second;
-        wchar_t wszPath[MAX_PATH];
+        wchar_t wszPath[MAX_PATH] = {};
         if (entry.first == 0 && (FormatPath(wszPath, L"%c:\\preload\\%s", wcDisc, entry.second.c_str()) < 0 ||
                                  !NvFileExists(wszPath))) {
             trace.Print(L"%s is listed for this disc but missing.", wszPath);
