@@ -12,6 +12,7 @@
 #include <string>
 
 #include "CFileBackupNotifier.h"
+#include "IBurnEventHandler.h"
 #include "WIMFileBackuper.h"
 #include "WIMListener.h"
 
@@ -25,14 +26,20 @@ enum FileTypeMask : UINT {
     kTypeEmail = 32,
 };
 
-class CFileBackupMgr {
+class CDiscBurner;
+
+class CFileBackupMgr : public IBurnEventHandler {
 public:
     // wcHomeDrive: the user partition's letter, the root of the scan.
     explicit CFileBackupMgr(wchar_t wcHomeDrive);
-    virtual ~CFileBackupMgr();
+    ~CFileBackupMgr() override;
     CFileBackupMgr(const CFileBackupMgr&) = delete;
     CFileBackupMgr& operator=(const CFileBackupMgr&) = delete;
 
+    // The application's burning-engine client: burns disc sets, reads and
+    // swaps the discs of a restore, and reports burn events back here.
+    void SetDiscBurner(CDiscBurner* pBurner);
+    CDiscBurner* DiscBurner() const { return m_pBurner; }
     HRESULT SetDestination(wchar_t wcDrive, BOOL bToDisc);
     void SetBackupFileTypes(UINT uMask);
     void SetRestoreFileTypes(UINT uMask);
@@ -50,7 +57,9 @@ public:
     const wchar_t* RestoreDir() const { return m_szRestoreDir; }
     int AppliedWims() const { return m_nAppliedWims; }
     int WimCount() const { return m_nWimCount; }
-    void Cancel() { m_bCancel = TRUE; }
+    // Also stops a running burn of a disc backup.
+    void Cancel();
+    BOOL OnBurnEvent(int iEvent, float fProgress) override;
     // Removes the empty folders below the folder; the count of files left.
     int PruneFolders(const std::wstring& strFolder);
 
@@ -85,6 +94,14 @@ private:
     BOOL ApplyNeedsSpace(const std::wstring& strImage);
     int Ask(UINT uId, const std::wstring& strArg, int iStop);
 
+    bool WaitForDiscNumber(int nWanted);
+    int InsertedDiscNumber();
+    bool CopyPiecesFromDisc(int nDisc);
+    void MergeSpanningImages();
+    void FetchSpanningPieces();
+
+    CDiscBurner* m_pBurner = nullptr;
+    int m_nDiscCount = 0;
     CFileBackupNotifier* m_pNotifier = nullptr;
     std::map<std::wstring, int> m_mapExtensions;
     std::list<std::wstring> m_lstFiles;
