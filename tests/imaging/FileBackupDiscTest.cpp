@@ -268,7 +268,8 @@ TEST_F(FileBackupDiscTest, ThreeDiscSetIsBurnedAndRestored)
 TEST_F(FileBackupDiscTest, CancelDuringDisc2)
 {
     const DiscSpec blank {DTM_DVDR, kDvdSectors, true};
-    ASSERT_FALSE(Load({blank, blank, blank}).empty());
+    std::vector<std::wstring> ids = Load({blank, blank, blank});
+    ASSERT_EQ(3u, ids.size());
     ASSERT_TRUE(ChangeWriter([](SimOptical& o) { o.burnMs = 1500; }));
     CRecorder backup;
     backup.m_pCancelOnDisc2 = m_mgr.get();
@@ -279,8 +280,12 @@ TEST_F(FileBackupDiscTest, CancelDuringDisc2)
     SimOptical* drive = state.FindOptical(kWriter);
     ASSERT_NE(nullptr, drive);
     EXPECT_EQ(L"cancelled", drive->burn);
-    EXPECT_NE(L"", DiscLabelled(L"File Backup 1"));
-    EXPECT_EQ(L"", DiscLabelled(L"File Backup 2"));
+    auto label = [&](const std::wstring& id) {
+        SimDisc* disc = state.FindDisc(id);
+        return disc ? disc->label : L"?";
+    };
+    EXPECT_EQ(L"File Backup 1", label(ids[0]));
+    EXPECT_EQ(L"", label(ids[1])) << "the cancelled disc carries no label";
     EXPECT_EQ(1u, drive->queue.size() + (drive->disc.empty() ? 0 : 1)) << "the tray opened: the third disc came in";
     EXPECT_FALSE(Exists(m_mgr->Backuper().WorkDir()));
 }
