@@ -28,6 +28,22 @@ enum FileTypeMask : UINT {
 
 class CDiscBurner;
 
+// A volume of a removable disk, as the destination page lists it.
+struct RemovableVolume {
+    wchar_t wszLabel[MAX_PATH];
+    wchar_t wcLetter;
+    int nKind;
+    ULONGLONG ullTotalBytes;
+    ULONGLONG ullFreeBytes;
+};
+
+const UINT kMaxRemovableVolumes = 26;
+
+struct RemovableVolumeList {
+    UINT uCount;
+    RemovableVolume entries[kMaxRemovableVolumes];
+};
+
 class CFileBackupMgr : public IBurnEventHandler {
 public:
     // wcHomeDrive: the user partition's letter, the root of the scan.
@@ -41,6 +57,8 @@ public:
     void SetDiscBurner(CDiscBurner* pBurner);
     CDiscBurner* DiscBurner() const { return m_pBurner; }
     HRESULT SetDestination(wchar_t wcDrive, BOOL bToDisc);
+    // Fills the list (at most 26 volumes); E_FAIL only when no buffer.
+    HRESULT GetRemovableVolumes(RemovableVolumeList* pList);
     void SetBackupFileTypes(UINT uMask);
     void SetRestoreFileTypes(UINT uMask);
     HRESULT StartScan(CFileBackupNotifier* pNotifier);
