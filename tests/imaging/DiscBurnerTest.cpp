@@ -360,4 +360,39 @@ TEST_F(DiscBurnerTest, SmallSetBurnsOneDiscAfterAStaleCancel)
     EXPECT_EQ(std::string("File Backup 1"), szLabel);
 }
 
+// Refused before anything is written: a part that cannot fit on a disc is
+// found by the plan before a disc is asked for; an add the engine refuses
+// (a part named like the restore program) stops the disc before its burn.
+TEST_F(DiscBurnerTest, RefusedSetsLeaveTheDiscBlank)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::wstring, std::string>> files;
+        HRESULT hr;
+        bool trayOpened;
+    } cases[] = {
+        {"part larger than a disc", {{L"0.wim", std::string(3000, 'p')}}, kDiscEntryTooBig, false},
+        {"name taken on the disc", {{L"0.wim", "p"}, {L"Mendora.exe", "a part's name"}}, BRN_E_FILE_EXISTS, true},
+    };
+    ASSERT_TRUE(Put(L"C:\\burner-prog\\Retrova.exe", "restore program"));
+    DiscSizes sizes;
+    sizes.ullCapacity = 2000;
+    sizes.ullReserve = 100;
+    m_burner.SetDiscSizes(sizes);
+    for (const Case& c : cases) {
+        DeleteTree(L"C:\\refused");
+        for (const auto& f : c.files)
+            ASSERT_TRUE(Put(L"C:\\refused\\Backup Files 2\\" + f.first, f.second));
+        std::vector<std::wstring> ids = Load({{DTM_DVDR, kDvdSectors, true}});
+        ASSERT_EQ(1u, ids.size());
+        m_user.Forget();
+        EXPECT_EQ(c.hr, m_burner.BurnBackupSet(L"C:\\refused\\Backup Files 2\\")) << c.name;
+        SimPcState state = Read();
+        ASSERT_NE(nullptr, state.FindDisc(ids[0]));
+        EXPECT_TRUE(state.FindDisc(ids[0])->blank) << c.name;
+        EXPECT_EQ(c.trayOpened, state.FindOptical(kWriter)->trayOpen) << c.name;
+        EXPECT_TRUE(m_user.m_waits.empty()) << c.name;
+    }
+}
+
 } // namespace

@@ -73,6 +73,28 @@ bool LoadKnown(const std::vector<std::wstring>& ids)
     });
 }
 
+std::wstring NewRecordedDisc(const std::wstring& label)
+{
+    std::wstring id;
+    bool ok = Update([&](CSimPc& pc, SimPcState& s) {
+        SimDisc disc;
+        disc.id = id = s.NewId(L"testdisc");
+        disc.capacity = kDvdSectors;
+        disc.freeSectors = kDvdSectors / 2;
+        disc.label = label;
+        s.discs.push_back(disc);
+        CreateDirectoryW(pc.DiscFolder(disc.id).c_str(), nullptr);
+        return pc.WriteLabel(pc.DiscFolder(disc.id), label);
+    });
+    return ok ? id : L"";
+}
+
+std::wstring DiscFolder(const std::wstring& id)
+{
+    CSimPc pc(L"test");
+    return pc.Open() ? pc.DiscFolder(id) : L"";
+}
+
 std::wstring DiscLabelled(const std::wstring& label)
 {
     for (const SimDisc& disc : Read().discs)

@@ -30,6 +30,10 @@ bool ChangeWriter(const std::function<void(SimOptical&)>& change);
 std::vector<std::wstring> Load(const std::vector<DiscSpec>& discs);
 // Puts known discs in: the first into the tray, the rest queued.
 bool LoadKnown(const std::vector<std::wstring>& ids);
+// A new recorded disc with the label, not in any drive; its id.
+std::wstring NewRecordedDisc(const std::wstring& label);
+// The folder holding a disc's files while it is out of the drive.
+std::wstring DiscFolder(const std::wstring& id);
 // The id of the recorded disc with this label, or "".
 std::wstring DiscLabelled(const std::wstring& label);
 

@@ -290,4 +290,42 @@ TEST_F(FileBackupDiscTest, CancelDuringDisc2)
     EXPECT_FALSE(Exists(m_mgr->Backuper().WorkDir()));
 }
 
+// Disc numbers in a disc set's index are bounded by the set: a damaged
+// index is refused with a question, never used to index the disc table.
+TEST_F(FileBackupDiscTest, DamagedDiscIndexIsRefused)
+{
+    struct Case {
+        const char* index;
+        std::wstring asked;
+    } cases[] = {
+        {"[Count]\r\nWIMCount=1\r\nDiscCount=99\r\n", L"253 Mendora.ini"},
+        {"[Count]\r\nWIMCount=1\r\nDiscCount=x2\r\n", L"253 Mendora.ini"},
+        {"[Count]\r\nWIMCount=1\r\nDiscCount=2\r\n[0.wim]\r\n0.0=1\r\n0.1=5\r\n", L"253 0.wim"},
+        {"[Count]\r\nWIMCount=1\r\nDiscCount=2\r\n[0.wim]\r\n0.0=1\r\n0.1=0\r\n", L"253 0.wim"},
+    };
+    for (const Case& c : cases) {
+        std::wstring id = NewRecordedDisc(L"File Backup 1");
+        ASSERT_NE(L"", id);
+        // The disc's own folder may be a path of the host: one level at a time.
+        std::wstring set = DiscFolder(id) + L"\\Backup Files 2026-01-01 000000\\";
+        ASSERT_TRUE(CreateDirectoryW(set.c_str(), nullptr));
+        ASSERT_TRUE(WriteBytes(set + L"Mendora.ini", c.index));
+        ASSERT_TRUE(WriteBytes(set + L"0.dat", "piece index"));
+        ASSERT_TRUE(WriteBytes(set + L"0.0", "piece"));
+        ASSERT_TRUE(LoadKnown({id}));
+        m_mgr->SetRestoreFileTypes(kTypePictures);
+        m_mgr->SetRestorePaths(L"E:\\Backup Files 2026-01-01 000000", L'C');
+        std::vector<std::wstring> asked;
+        m_mgr->SetAsker([&](UINT uId, const std::wstring& arg) {
+            asked.push_back(std::to_wstring(uId) + L" " + arg);
+            return uId == 241 ? IDCANCEL : IDNO;
+        });
+        CRecorder restore;
+        ASSERT_EQ(S_OK, m_mgr->StartRestore(&restore));
+        ASSERT_TRUE(restore.Wait());
+        EXPECT_EQ(FALSE, restore.m_bCompleted) << c.index;
+        EXPECT_EQ(std::vector<std::wstring> {c.asked}, asked) << c.index;
+    }
+}
+
 } // namespace
