@@ -85,6 +85,26 @@ TEST(DiscBurnerInit, RefusesLibrariesWithoutTheEngine)
     }
 }
 
+// Media questions and label reads keep no engine object: once unbound, the
+// engine allows itself to be unloaded.
+TEST(DiscBurnerInit, LeavesNoEngineObjectBehind)
+{
+    {
+        CDiscBurner burner;
+        ASSERT_EQ(S_OK, burner.Init());
+        ASSERT_FALSE(Load({{DTM_DVDR, kDvdSectors, true}}).empty());
+        int nType = 0;
+        BOOL bBlank = FALSE;
+        ULONGLONG ullFree = 0;
+        char szLabel[32] = {};
+        EXPECT_EQ(S_OK, burner.GetMediaInfo(&nType, &bBlank, &ullFree));
+        burner.GetDiscLabel(szLabel, sizeof szLabel);
+        burner.GetDiscLabel(szLabel, sizeof szLabel);
+        EXPECT_EQ(S_OK, burner.Uninit());
+    }
+    EXPECT_EQ(nullptr, GetModuleHandleW(L"Brennel.dll")) << "an engine object is still referenced";
+}
+
 // The writer's inquiry texts with runs of blanks made single; a reader is
 // not listed but still becomes the current drive.
 TEST_F(DiscBurnerTest, WritersAreListedByTheirInquiry)
