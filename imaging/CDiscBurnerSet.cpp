@@ -308,6 +308,11 @@ HRESULT CDiscBurner::RunAndWait(int nCommand)
     IBurnSession* pBurner = ActiveBurner();
     if (!pBurner)
         return NV_E_BURNER_OBJECTS;
+    // A cancel that came before the command must not let the disc burn.
+    if (m_bBurnCancelled) {
+        m_bBurnCancelled = FALSE;
+        return NV_E_USER_CANCELLED;
+    }
     HRESULT hr = pBurner->RunCommand(nCommand, 0, nullptr);
     if (FAILED(hr))
         return hr;

@@ -275,6 +275,10 @@ HRESULT WIMFileBackuper::FinishDisc()
     CDiscBurner* pBurner = m_owner.DiscBurner();
     if (!pBurner)
         return NV_E_BURNER_OBJECTS;
+    // The burn starts with its own cancel flag cleared: a cancel seen here
+    // would otherwise be lost.
+    if (m_owner.IsCancelled())
+        return NV_E_USER_CANCELLED;
     return pBurner->BurnBackupSet(m_strDestDir);
 }
 
