@@ -3,7 +3,7 @@
 // the operation waits for one, aborts on request, and exits with the
 // operation's result (0, or the failure code).
 //
-//   RecoveryDriver --op system-recovery|remove-rp|reimage
+//   RecoveryDriver --op system-recovery|remove-rp|reimage|ssrd-factory-reset
 //                  [--vendor desktop|notebook] [--windows 7|vista]
 //                  [--mode N] [--skip-save] [--program-folder DIR]
 //                  [--abort-at-percent P] [--abort-at-status S]
@@ -13,9 +13,11 @@
 #include <cwchar>
 #include <string>
 
+#include "CDumpMgr.h"
 #include "CSBRMgr.h"
 #include "CSimPc.h"
 #include "NvErrorCode.h"
+#include "NvSysUtil.h"
 
 namespace {
 
@@ -91,7 +93,16 @@ HRESULT Start(CSBRMgr& mgr, const std::wstring& op)
         return mgr.PerformZQRemoveRP();
     if (op == L"reimage")
         return mgr.PerformZQReImage();
+    if (op == L"ssrd-factory-reset")
+        return mgr.PerformZQSSRDFactoryReset();
     return NV_E_INVALID_ARG;
+}
+
+// Operations that eject the disc themselves: the drive then takes the next
+// disc of its queue, and a second eject would skip one.
+bool EjectsItself(const std::wstring& op)
+{
+    return op == L"ssrd-factory-reset";
 }
 
 // Ejects the disc of the first drive with a queue: the drive then takes the
@@ -118,7 +129,7 @@ int Drive(CSBRMgr& mgr, const Options& o)
         wprintf(L"start failed 0x%08lX\n", static_cast<unsigned long>(hr));
         return static_cast<int>(hr);
     }
-    DWORD dwLastStatus = kNoLimit, dwLastPercent = kNoLimit, dwFedFor = kNoLimit;
+    DWORD dwLastStatus = kNoLimit, dwLastPercent = kNoLimit, dwFedFor = kNoLimit, dwLastWaiting = kNoLimit;
     for (;;) {
         const bool bEnded = mgr.WaitWorker(kPollMs);
         DWORD dwStatus = 0, dwPercent = 0, dwWaiting = 0;
@@ -130,7 +141,12 @@ int Drive(CSBRMgr& mgr, const Options& o)
             dwLastStatus = dwStatus;
             dwLastPercent = dwPercent;
         }
-        if (dwStatus == OS_WAIT_DISC && SUCCEEDED(mgr.GetWaitingDiscIndex(&dwWaiting)) && dwWaiting != dwFedFor) {
+        if (dwStatus == OS_WAIT_DISC && SUCCEEDED(mgr.GetWaitingDiscIndex(&dwWaiting)) && dwWaiting != dwLastWaiting) {
+            wprintf(L"waiting index %lu\n", dwWaiting);
+            dwLastWaiting = dwWaiting;
+        }
+        if (dwStatus == OS_WAIT_DISC && !EjectsItself(o.op) && SUCCEEDED(mgr.GetWaitingDiscIndex(&dwWaiting)) &&
+            dwWaiting != dwFedFor) {
             wprintf(L"feeding disc %lu\n", dwWaiting + 1);
             FeedNextDisc();
             dwFedFor = dwWaiting;
@@ -145,6 +161,7 @@ int Drive(CSBRMgr& mgr, const Options& o)
     }
     hr = dwLastStatus == OS_FAILED ? mgr.GetZQOpResult() : S_OK;
     wprintf(L"elapsed %llu ms\n", GetTickCount64() - ullStart);
+    wprintf(g_DumpMgr.IsEnabled() ? L"dump file on\n" : L"dump file off\n");
     wprintf(L"result 0x%08lX\n", static_cast<unsigned long>(hr));
     return static_cast<int>(hr);
 }
@@ -155,7 +172,8 @@ int wmain(int argc, wchar_t** argv)
 {
     Options o;
     if (!ParseOptions(argc, argv, o)) {
-        fwprintf(stderr, L"usage: RecoveryDriver --op system-recovery|remove-rp|reimage [--vendor desktop|notebook]"
+        fwprintf(stderr, L"usage: RecoveryDriver --op system-recovery|remove-rp|reimage|ssrd-factory-reset"
+                         L" [--vendor desktop|notebook]"
                          L" [--windows 7|vista] [--mode N] [--skip-save] [--program-folder DIR]"
                          L" [--abort-at-percent P] [--abort-at-status S]\n");
         return kUsage;
@@ -175,5 +193,9 @@ int wmain(int argc, wchar_t** argv)
         wprintf(L"disks failed 0x%08lX\n", static_cast<unsigned long>(hr));
         return static_cast<int>(hr);
     }
+    // As the start page does when Windows PE came from a disc.
+    DWORD dwBootDrive = 0;
+    if (NvIsPEBootFromODD(&dwBootDrive) && SUCCEEDED(mgr.InitBurning()))
+        mgr.SetBootCDROMIndex(dwBootDrive);
     return Drive(mgr, o);
 }
