@@ -397,7 +397,9 @@ TEST_F(SSRDFactoryResetOnSimPc, ResetFromTheThreeDiscs)
     EXPECT_TRUE(InOrder(seen, {OS_REPARTITION, OS_SSRD_COPY_CDROM_FILE, OS_WAIT_DISC, OS_SSRD_COPY_CDROM_FILE,
                                OS_WAIT_DISC, OS_SSRD_COPY_CDROM_FILE, OS_SSRD_RESTORE_UP, OS_SSRD_RESTORE_SECOND}))
         << run.output;
-    EXPECT_EQ(2, std::count(seen.begin(), seen.end(), static_cast<DWORD>(OS_WAIT_DISC))) << run.output;
+    // A disc's copy can be shorter than the poll; the waits, a second each
+    // at least, are seen, and the index between them shows a disc was taken.
+    EXPECT_NE(seen.end(), std::find(seen.begin(), seen.end(), static_cast<DWORD>(OS_WAIT_DISC))) << run.output;
     EXPECT_EQ((std::vector<DWORD>{1, 2}), Numbers(run.output, "waiting index ", false)) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("percent 100")) << run.output;
 
@@ -430,6 +432,30 @@ TEST_F(SSRDFactoryResetOnSimPc, ResetFromTheThreeDiscs)
     if (bDesktop) {
         EXPECT_EQ(keptReadme, TestFiles::ReadBytes(kRamCopy));
     }
+}
+
+// A damaged part on the last disc: the disk is laid out and the discs are
+// copied, then the factory image cannot be applied. The operation ends with
+// the apply's code; the boot partition gets nothing and no restore flag is
+// written.
+TEST_F(SSRDFactoryResetOnSimPc, DamagedImagePartEndsTheResetBeforeTheBootPartition)
+{
+    const std::wstring part = OnDisc(L"ssrd3", L"preload\\base3.wim");
+    const std::string good = TestFiles::ReadBytes(part);
+    ASSERT_FALSE(good.empty());
+    ASSERT_TRUE(TestFiles::WriteBytes(part, "not a part of any image\r\n"));
+    DriverRun run = RunDriver(L"--skip-save");
+    ResetDrive();
+    ASSERT_TRUE(TestFiles::WriteBytes(part, good));
+
+    EXPECT_EQ(static_cast<DWORD>(NV_E_FAIL), run.exitCode) << run.output << NewJournal();
+    EXPECT_NE(std::string::npos, run.output.find("status 255")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("dump file on")) << run.output;
+    EXPECT_EQ(std::string::npos, run.output.find("status 31")) << run.output;
+    EXPECT_NE(std::string::npos, NewJournal().find("SetPartition")) << NewJournal();
+    EXPECT_TRUE(TestFiles::Exists(L"B:\\preload\\base3.wim")) << "the discs were copied";
+    EXPECT_FALSE(TestFiles::Exists(L"B:\\base.restore"));
+    EXPECT_EQ("", Difference({}, Tree(L"D:\\"))) << "the boot partition stays empty";
 }
 
 } // namespace
