@@ -262,26 +262,15 @@ HRESULT CSBRMgr::SaveFilesBeforeSSRD(ZQSSRDRun& run)
 
 // ------------------------------------------------------------ the disk
 
-void CSBRMgr::ForgetMainDiskLetters()
-{
-    // The new table gives every partition a new letter: none known before
-    // may be used again (a letter cached by the save step could point the
-    // boot image at the new Windows partition).
-    m_wcMainPart1DrvLet = 0;
-    m_wcMainPart2DrvLet = 0;
-    m_wcUPDrvLet = 0;
-    m_wcSPDrvLet = 0;
-    m_wcRPDrvLet = 0;
-    m_wcRPDATADrvLet = 0;
-    m_wcWindowsDrvLet = 0;
-}
-
 HRESULT CSBRMgr::RepartitionForSSRD(ZQSSRDRun& run)
 {
     CAutoTrace trace(L"CSBRMgr", L"RepartitionForSSRD", this);
     trace.Print(L"Re-Partition.");
     HRESULT hr = ZQSSRDResetDisk();
-    ForgetMainDiskLetters();
+    // The new table gives every partition a new letter: a letter cached
+    // before (the save step caches partition 2's) could point the boot image
+    // at the new Windows partition.
+    ForgetPartitionLetters();
     if (FAILED(hr))
         return NV_E_FAIL;
     run.wcPart1 = GetMainPart1DrvLet();
