@@ -20,26 +20,20 @@
 #include "CSimPc.h"
 #include "NvErrorCode.h"
 #include "SimPcTestEnv.h"
+#include "RecoveryDriverRun.h"
 #include "TestFiles.h"
 
 namespace {
 
 using SimPcTest::IsNotebook;
+using namespace RecoveryTest;
 
 const DWORD kDriverLimitMs = 180000;
 const DWORD kWorkerLimitMs = 60000;
-const wchar_t kProgram[] = L"X:\\prog\\";
 const wchar_t kOldWindowsFile[] = L"B:\\old-windows.txt";
 const char kOldWindows[] = "the system before the reset\r\n";
 const wchar_t kDrive = L'E';
 const std::vector<std::wstring> kQueue = {L"other-set", L"ssrd2", L"wrong-number", L"ssrd3"};
-
-std::wstring PcFolder()
-{
-    wchar_t wsz[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"SIMPC_ROOT", wsz, MAX_PATH);
-    return wsz[0] == L'/' ? CSimPc::UnixToWindows(wsz) : wsz;
-}
 
 // Where the set's discs lie: disc 1 in the drive, the others in the PC's folder.
 std::wstring InDrive(const std::wstring& rel)
@@ -52,37 +46,10 @@ std::wstring OnDisc(const std::wstring& disc, const std::wstring& rel)
     return PcFolder() + L"\\discs\\" + disc + L"\\" + rel;
 }
 
-std::string Narrow(const std::wstring& wstr)
-{
-    return std::string(wstr.begin(), wstr.end());
-}
-
-// Relative path -> content of every file below a folder ("" for folders).
-void ListTree(const std::wstring& root, const std::wstring& rel, std::map<std::wstring, std::string>& out)
-{
-    WIN32_FIND_DATAW fd{};
-    HANDLE h = FindFirstFileW((root + rel + L"*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::wstring name = fd.cFileName;
-        if (name == L"." || name == L".." || name == L".windows-label")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out[rel + name + L"\\"] = "";
-            ListTree(root, rel + name + L"\\", out);
-        } else {
-            out[rel + name] = TestFiles::ReadBytes(root + rel + name);
-        }
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-}
-
 std::map<std::wstring, std::string> Tree(const std::wstring& root, const std::wstring& prefix = L"")
 {
-    std::map<std::wstring, std::string> listed, out;
-    ListTree(root, L"", listed);
-    for (const auto& e : listed)
+    std::map<std::wstring, std::string> out;
+    for (const auto& e : TreeOf(root))
         out[prefix + e.first] = e.second;
     return out;
 }
@@ -104,55 +71,12 @@ std::string Difference(const std::map<std::wstring, std::string>& expected,
     return "";
 }
 
-bool Put(const std::wstring& path, const std::string& bytes)
-{
-    for (size_t pos = path.find(L'\\', 3); pos != std::wstring::npos; pos = path.find(L'\\', pos + 1))
-        CreateDirectoryW(path.substr(0, pos).c_str(), nullptr);
-    return TestFiles::WriteBytes(path, bytes);
-}
-
-struct DriverRun {
-    DWORD exitCode = 0;
-    std::string output;
-};
-
-// The driver's output goes to a file: a pipe would stay open as long as any
-// tool the operation started keeps the inherited end.
+// The driver on this operation, given the longest it may take.
 DriverRun RunDriver(const std::wstring& args)
 {
-    DriverRun run;
-    static int s_run = 0;
-    const std::wstring out = L"X:\\ssrd" + std::to_wstring(++s_run) + L".out";
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE hOut = CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hOut == INVALID_HANDLE_VALUE)
-        return run;
-    std::wstring bin = CSystemControllerEnvironment().ProgramFolder();
-    std::wstring cmd = L"\"" + bin + L"RecoveryDriver.exe\" --op ssrd-factory-reset --program-folder " + kProgram +
-                       (IsNotebook() ? L" --vendor notebook " : L" --vendor desktop ") + args;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = hOut;
-    si.hStdError = hOut;
-    PROCESS_INFORMATION pi{};
-    std::vector<wchar_t> line(cmd.begin(), cmd.end());
-    line.push_back(0);
-    BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(hOut);
-    if (!ok) {
-        run.exitCode = 0xFFFFFFFF;
-        run.output = "the driver did not start: error " + std::to_string(GetLastError());
-        return run;
-    }
-    if (WaitForSingleObject(pi.hProcess, kDriverLimitMs) != WAIT_OBJECT_0)
-        TerminateProcess(pi.hProcess, 0xFFFFFFFE);
-    GetExitCodeProcess(pi.hProcess, &run.exitCode);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    run.output = TestFiles::ReadBytes(out);
-    return run;
+    return RecoveryTest::RunDriver(L"--op ssrd-factory-reset" +
+                                       std::wstring(IsNotebook() ? L" --vendor notebook " : L" --vendor desktop ") + args,
+                                   kDriverLimitMs);
 }
 
 // The numbers after each "key " in the output, in order; with bChanges
@@ -166,38 +90,6 @@ std::vector<DWORD> Numbers(const std::string& output, const std::string& key, bo
             out.push_back(dw);
     }
     return out;
-}
-
-// The statuses the driver saw, without what it read before the worker began.
-std::vector<DWORD> Statuses(const std::string& output)
-{
-    std::vector<DWORD> seen = Numbers(output, "status ", true);
-    if (!seen.empty() && seen.front() == OS_NONE)
-        seen.erase(seen.begin());
-    return seen;
-}
-
-// seen is the order with some statuses unseen (a step shorter than the poll),
-// ending in the last.
-bool InOrder(const std::vector<DWORD>& seen, const std::vector<DWORD>& order)
-{
-    size_t next = 0;
-    for (DWORD dw : seen) {
-        while (next < order.size() && order[next] != dw)
-            ++next;
-        if (next == order.size())
-            return false;
-        ++next;
-    }
-    return !seen.empty() && seen.back() == order.back();
-}
-
-size_t Count(const std::string& text, const std::string& what)
-{
-    size_t n = 0;
-    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1))
-        ++n;
-    return n;
 }
 
 // Disc 1 in the drive, the tray closed and unlocked, the queue as laid out.
