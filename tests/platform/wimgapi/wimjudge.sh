@@ -37,7 +37,7 @@ make_fixtures() {
 }
 
 # Small seeds for the fuzz test: several chunks, a folder, a hard link, an
-# empty file, and an integrity table.
+# empty file, an integrity table, and a split set.
 make_fuzz_seeds() {
   local small=$dir/fuzztree
   mkdir -p "$small/sub"
@@ -47,6 +47,8 @@ make_fuzz_seeds() {
   : > "$small/sub/empty"
   wimlib-imagex capture "$small" "$dir/fuzz-lzx.wim" --compress=LZX --check --no-acls >/dev/null
   wimlib-imagex capture "$small" "$dir/fuzz-xpress.wim" --compress=XPRESS --no-acls >/dev/null
+  # Parts of a few KB: the metadata and the large stream apart.
+  wimlib-imagex split "$dir/fuzz-lzx.wim" "$dir/fuzz-split.swm" 0.004 >/dev/null
 }
 
 # Compares an applied tree with the source: contents, empty entries, the
