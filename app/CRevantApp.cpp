@@ -88,8 +88,25 @@ BOOL CRevantApp::InitInstance()
     StartBackgroundServices();
     PreloadImages();
     m_oDiscBurner.Init();
+    ConnectFileBackup();
     RunHostDialog();
     return FALSE;
+}
+
+// The backup burns and the restore swaps discs through the burning client;
+// both ask the user through the program's dialogs.
+void CRevantApp::ConnectFileBackup()
+{
+    CSBRMgr* pMgr = m_pSBRMgr;
+    m_oDiscBurner.SetPrompt(&m_oDiscPrompt);
+    RecoveryDiscQueries queries;
+    queries.bootDriveLetter = [pMgr] { return pMgr->GetUCRDDrvLet(); };
+    queries.firstUserDiscPresent = [pMgr] { return pMgr->FirstUCRDIsExist(); };
+    queries.factoryDiscLetter = [pMgr] { return pMgr->GetSSRDDrvLet(); };
+    m_oDiscBurner.SetRecoveryDiscQueries(queries);
+    m_pFileBackupMgr->SetDiscBurner(&m_oDiscBurner);
+    m_pFileBackupMgr->SetAsker(&CWaitingDiscPrompt::AskRestore);
+    m_pFileBackupMgr->SetRestorePaths(pMgr->GetRestoreSourcePath(), pMgr->GetWindowsDrvLet());
 }
 
 // A notebook's battery driver, then Windows PE's own language.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "CDiscBurner.h"
+#include "CWaitingDiscPrompt.h"
 #include "CFullWnd.h"
 #include "CommandLine.h"
 
@@ -98,9 +99,11 @@ public:
     CFullWnd m_wndFull;
     int m_nExitCode = -1;
     CDiscBurner m_oDiscBurner;
+    CWaitingDiscPrompt m_oDiscPrompt {m_oDiscBurner};
 
 private:
     void PrepareWinPE();
+    void ConnectFileBackup();
     BOOL CheckAdminRights();
     BOOL CreateController();
     void PrepareDumpFile(CSBRMgr* pMgr, BOOL bWinPE);

@@ -366,13 +366,16 @@ BOOL CDumpMgr::MoveDumpToRamDrive()
     PathOf(wszMain, m_wcDrvLet, kProgramData, kRecovery, kMainDumpName);
     PathOf(wszPending, m_wcDrvLet, kProgramData, kRecovery, kPendingDumpName);
     ULONGLONG ullMain = 0, ullPending = 0, ullFree = 0;
+    // A failed move keeps writing where the dump was.
     if (!DumpFileSize(wszMain, &ullMain) || !DumpFileSize(wszPending, &ullPending)) {
+        m_bEnabled = TRUE;
         LeaveCriticalSection(&m_cs);
         return FALSE;
     }
     IFreeSpace& freeSpace = m_pFreeSpace ? *m_pFreeSpace : SystemFreeSpace();
     if (!freeSpace.GetFreeBytes(L"X:\\", &ullFree)) {
         Diag(L"GetDiskFreeSpaceEx failed. GetLastError == 0x%lx", GetLastError());
+        m_bEnabled = TRUE;
         LeaveCriticalSection(&m_cs);
         return FALSE;
     }
@@ -414,6 +417,7 @@ BOOL CDumpMgr::MoveDumpToTmpDirInUP(wchar_t wcDrvLet)
     PathOf(wszHolding, wcDrvLet, kHoldingDirName);
     Diag(L"checking wszDumpTmpDirPath == %s", wszHolding);
     if (!EnsureFolder(wszHolding, true)) {
+        m_bEnabled = TRUE;
         LeaveCriticalSection(&m_cs);
         return FALSE;
     }

@@ -187,6 +187,9 @@ public:
     HRESULT WipeDisk(DWORD dwDisk);
     HRESULT ZQSSRDResetDisk();
     HRESULT ZQUCRDResetDiskByDefFile();
+    // Loads the user-created set's layout file and plans the disk from it
+    // without writing anything: what ZQUCRDResetDiskByDefFile would write.
+    HRESULT ZQUCRDCheckLayout(std::vector<ZQPlannedPartition>& plan);
     HRESULT IsSmallerHDD(BOOL* pbSmaller);
     HRESULT SSRDIsSmallerHDD(BOOL* pbSmaller);
     HRESULT LoadPartitionInfo(ZQSSRDWimInfo* pInfo = nullptr);
@@ -267,6 +270,16 @@ public:
     static DWORD WINAPI ZQSystemRecoveryThread(LPVOID pvMgr);
     static DWORD WINAPI ZQRemoveRPThread(LPVOID pvMgr);
     static DWORD WINAPI ZQReImageThread(LPVOID pvMgr);
+    // The factory reset from a user-created disc set, and the copy of such a
+    // set from the optical drive onto a partition (its image files into the
+    // partition's image folder; with the tools also the recovery
+    // environment's files).
+    HRESULT PerformZQFactoryReset();
+    static DWORD WINAPI ZQFactoryResetThread(LPVOID pvMgr);
+    HRESULT CopyFilesFromUCRDToHDD(wchar_t wcTarget, BOOL bWithTools);
+    HRESULT ZQCopyWimFiles(wchar_t wcTarget);
+    // Every cached letter of a partition, after the partition table changed.
+    void ForgetPartitionLetters();
 
     // The maker's patch scripts, run through a batch file beside the program.
     void CreatePatchBatchFile(const wchar_t* pwszName, wchar_t (&wszPath)[MAX_PATH]);
@@ -420,6 +433,27 @@ private:
     HRESULT RestoreUserFiles(const ZQRecoveryRun& run);
     HRESULT FinishSystemRecovery(const ZQRecoveryRun& run);
     HRESULT RunReImage();
+    // The user-created set's operations: the set is read and checked before
+    // any step that changes the disk.
+    struct ZQUCRDSetCheck {
+        ULONGLONG ullCopySize = 0;
+        wchar_t wszImageName[MAX_PATH] = {};
+    };
+    HRESULT CheckUCRDSet(BOOL bWithTools, ZQUCRDSetCheck& set);
+    HRESULT CheckUCRDSource(ZQRecoveryRun& run);
+    HRESULT CopyUCRDImageToUP(ZQRecoveryRun& run);
+    void DeleteCopiedImage(wchar_t wcUP);
+    HRESULT CopyDiscFiles(wchar_t wcDisc, const wchar_t* pwszDest);
+    HRESULT CopyLaterDiscFolder(wchar_t wcDisc, wchar_t wcTarget);
+    HRESULT WaitForBootDrive();
+    HRESULT RunFactoryReset();
+    HRESULT CheckFactoryResetSource(ZQUCRDSetCheck& set);
+    HRESULT ShrinkRPDATADisk();
+    HRESULT ClearRPDATADisk();
+    HRESULT RepartitionFromDisc(wchar_t* pwcUP);
+    HRESULT ApplyDiscSetImage(wchar_t wcUP, DWORD dwIndex);
+    HRESULT RepairFactoryResetBoot();
+    HRESULT FinishFactoryReset(const ZQRecoveryRun& run);
     HRESULT RunRemoveRP();
     HRESULT ApplyFactoryImage(const wchar_t* pwszImage, const wchar_t* pwszPattern, const wchar_t* pwszTemp,
                               wchar_t wcUP, DWORD dwIndex);

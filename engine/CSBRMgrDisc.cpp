@@ -18,6 +18,8 @@ namespace {
 const wchar_t kSSRDMark[] = L"preload\\PART0002\\";
 const wchar_t kUCRDDesktopMark[] = L"zq\\MLs\\BuildInfo.ini";
 const wchar_t kUCRDNotebookMark[] = L"system.sav";
+// Disc indexes a set's list may name, from 0.
+const int kMaxDiscs = 100;
 
 #endif
 
@@ -350,11 +352,21 @@ HRESULT CSBRMgr::ZQGetDiscCount(BOOL bFactorySet, DWORD* pdwCount)
     }
     fclose(pFile);
     DWORD dwDiscs = 0;
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < kMaxDiscs; ++i) {
         DWORD n = static_cast<DWORD>(m_mapWimFiles.count(i));
         trace.Print(L"%d count == %lu", i, n);
         if (n)
             ++dwDiscs;
+    }
+    // A file on a disc the set does not have would be waited for forever:
+    // every index must name one of the set's discs, counted from 0.
+    if (!m_mapWimFiles.empty() &&
+        (m_mapWimFiles.begin()->first < 0 || m_mapWimFiles.rbegin()->first >= static_cast<int>(dwDiscs))) {
+        trace.Print(L"SPLIT.LOG names disc index %d outside the set of %lu discs.",
+                    m_mapWimFiles.begin()->first < 0 ? m_mapWimFiles.begin()->first : m_mapWimFiles.rbegin()->first,
+                    dwDiscs);
+        m_mapWimFiles.clear();
+        return NV_E_VALUE;
     }
     *pdwCount = dwDiscs;
     return S_OK;

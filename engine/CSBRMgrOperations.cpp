@@ -123,12 +123,8 @@ HRESULT CSBRMgr::FindRecoverySource(ZQRecoveryRun& run)
     run.wcSP = bWin7Desktop ? GetSPDrvLet() : 0;
     if (!run.wcUP || (bWin7Desktop && !run.wcSP))
         return NV_E_FAIL;
-    if (run.bFromDisc) {
-        // The disc set would be copied onto the Windows partition after
-        // formatting; that copy is not part of this build.
-        trace.Print(L"recovery from a disc set is not available.");
-        return NV_E_FAIL;
-    }
+    if (run.bFromDisc)
+        return CheckUCRDSource(run);
     const wchar_t wcImage = GetRPDATADrvLet();
     wchar_t wszName[MAX_PATH] = {};
     if (!wcImage || FAILED(ZQGetSoftwareBuildFilename(wcImage, wszName, MAX_PATH)))
@@ -159,10 +155,18 @@ HRESULT CSBRMgr::FormatAndApply(ZQRecoveryRun& run)
     CAutoTrace trace(L"CSBRMgr", L"FormatAndApply", this);
     const bool bNotebook = m_enZQVendor == ZQ_VENDOR_CNB;
     trace.Print(L"ready to format SP & UP...");
+    // A user who gave up while the disc set was being checked keeps the disk.
+    if (run.bFromDisc && m_bUserAbort)
+        return NV_E_USER_CANCELLED;
     m_enZQStatus = OS_FORMATTING;
     if ((run.wcSP && FAILED(FormatPartition(run.wcSP, L"NTFS"))) || FAILED(FormatPartition(run.wcUP, L"NTFS")))
         return NV_E_FAIL;
     const BOOL bMinimal = bNotebook && m_dwRecoveryMode == kRecoveryModeMinimal && PureOSEnabled();
+    if (run.bFromDisc) {
+        HRESULT hrCopy = CopyUCRDImageToUP(run);
+        if (FAILED(hrCopy))
+            return hrCopy;
+    }
     m_enZQStatus = OS_REINSTALL;
     wchar_t wszTemp[MAX_PATH];
     FormatPath(wszTemp, L"%c:\\%s", run.wcUP, kTempFolder);
@@ -254,6 +258,8 @@ HRESULT CSBRMgr::RunSystemRecovery()
         hr = FormatAndApply(run);
     if (SUCCEEDED(hr))
         hr = RepairBoot(run);
+    if (SUCCEEDED(hr) && run.bFromDisc)
+        DeleteCopiedImage(run.wcUP);
     if (SUCCEEDED(hr))
         hr = RestoreUserFiles(run);
     if (SUCCEEDED(hr))

@@ -211,9 +211,10 @@ HRESULT CSBRMgr::ZQSSRDResetDisk()
     return FormatNewPartitions(dwDisk, 2);
 }
 
-HRESULT CSBRMgr::ZQUCRDResetDiskByDefFile()
+HRESULT CSBRMgr::ZQUCRDCheckLayout(std::vector<ZQPlannedPartition>& plan)
 {
     CAutoTrace trace(L"CSBRMgr", L"ZQUCRDResetDiskByDefFile", this);
+    plan.clear();
     if (m_dwZQOSVer != ZQ_PLATFORM_WIN7)
         return NV_E_FAIL;
     if (!m_pUCRDWimInfo)
@@ -232,17 +233,29 @@ HRESULT CSBRMgr::ZQUCRDResetDiskByDefFile()
     hr = ReadGeometry(dwDisk, geometry, trace);
     if (FAILED(hr))
         return hr;
-    trace.Print(L"Fill the content of Drive Layout Information.");
     trace.Print(L"disk total bytes: %llu", geometry.ullDiskSize);
-
-    std::vector<ZQPlannedPartition> plan;
     hr = PlanUCRDLayout(wcUCRD, geometry.ullDiskSize, plan);
     if (FAILED(hr))
         return hr;
     // An empty or impossible plan would clear the disk and install nothing.
     if (plan.empty() || !PlanFitsDisk(plan, DiskLength(dwDisk, geometry), trace))
         return NV_E_LAYOUT_MISMATCH;
+    return S_OK;
+}
 
+HRESULT CSBRMgr::ZQUCRDResetDiskByDefFile()
+{
+    CAutoTrace trace(L"CSBRMgr", L"ZQUCRDResetDiskByDefFile", this);
+    std::vector<ZQPlannedPartition> plan;
+    HRESULT hr = ZQUCRDCheckLayout(plan);
+    if (FAILED(hr))
+        return hr;
+    const DWORD dwDisk = ZQGetUPDiskIndex();
+    DiskGeometry geometry{};
+    hr = ReadGeometry(dwDisk, geometry, trace);
+    if (FAILED(hr))
+        return hr;
+    trace.Print(L"Fill the content of Drive Layout Information.");
     CDriveLayout layout;
     for (size_t k = 0; k < plan.size() && k < CDriveLayout::kEntries; ++k) {
         trace.Print(L"writing partition entries ...");

@@ -2,6 +2,8 @@
 
 #include <process.h>
 
+#include "CDiscBurner.h"
+
 
 CFileBackupMgr::CFileBackupMgr(wchar_t wcHomeDrive)
     : m_Backuper(*this, wcHomeDrive), m_Listener(*this)
@@ -10,17 +12,51 @@ CFileBackupMgr::CFileBackupMgr(wchar_t wcHomeDrive)
     m_strScanRoot = std::wstring(1, wcHomeDrive ? wcHomeDrive : L'C') + L":";
 }
 
+// The burner outlives no manager it still calls.
 CFileBackupMgr::~CFileBackupMgr()
 {
+    if (m_pBurner)
+        m_pBurner->RemoveHandler(this);
     DeleteCriticalSection(&m_csLock);
+}
+
+void CFileBackupMgr::SetDiscBurner(CDiscBurner* pBurner)
+{
+    if (m_pBurner)
+        m_pBurner->RemoveHandler(this);
+    m_pBurner = pBurner;
+    if (m_pBurner)
+        m_pBurner->AddHandler(this);
 }
 
 HRESULT CFileBackupMgr::SetDestination(wchar_t wcDrive, BOOL bToDisc)
 {
     m_wcDestDrive = wcDrive;
     m_Backuper.SetDestination(wcDrive);
+    // A removable drive is unknown to the engine: the current drive stays.
+    if (m_pBurner)
+        m_pBurner->SelectDrive(wcDrive);
     m_bToDisc = bToDisc;
     return S_OK;
+}
+
+void CFileBackupMgr::Cancel()
+{
+    m_bCancel = TRUE;
+    if (m_bToDisc && m_pBurner)
+        m_pBurner->Cancel();
+}
+
+BOOL CFileBackupMgr::OnBurnEvent(int iEvent, float fProgress)
+{
+    float fPercent = fProgress * 100.0f;
+    if (!m_pNotifier)
+        return TRUE;
+    if (iEvent == BEC_WRITE || iEvent == BEC_LEAD_IN)
+        m_pNotifier->OnBurnProgress(int(fPercent), fPercent);
+    else if (iEvent == BEC_CACHE)
+        m_pNotifier->OnBurnStageProgress(int(fPercent), fPercent);
+    return TRUE;
 }
 
 bool CFileBackupMgr::TakeSlot()

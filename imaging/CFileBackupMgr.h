@@ -12,6 +12,7 @@
 #include <string>
 
 #include "CFileBackupNotifier.h"
+#include "IBurnEventHandler.h"
 #include "WIMFileBackuper.h"
 #include "WIMListener.h"
 
@@ -25,15 +26,39 @@ enum FileTypeMask : UINT {
     kTypeEmail = 32,
 };
 
-class CFileBackupMgr {
+class CDiscBurner;
+
+// A volume of a removable disk, as the destination page lists it.
+struct RemovableVolume {
+    wchar_t wszLabel[MAX_PATH];
+    wchar_t wcLetter;
+    int nKind;
+    ULONGLONG ullTotalBytes;
+    ULONGLONG ullFreeBytes;
+};
+
+const UINT kMaxRemovableVolumes = 26;
+
+struct RemovableVolumeList {
+    UINT uCount;
+    RemovableVolume entries[kMaxRemovableVolumes];
+};
+
+class CFileBackupMgr : public IBurnEventHandler {
 public:
     // wcHomeDrive: the user partition's letter, the root of the scan.
     explicit CFileBackupMgr(wchar_t wcHomeDrive);
-    virtual ~CFileBackupMgr();
+    ~CFileBackupMgr() override;
     CFileBackupMgr(const CFileBackupMgr&) = delete;
     CFileBackupMgr& operator=(const CFileBackupMgr&) = delete;
 
+    // The application's burning-engine client: burns disc sets, reads and
+    // swaps the discs of a restore, and reports burn events back here.
+    void SetDiscBurner(CDiscBurner* pBurner);
+    CDiscBurner* DiscBurner() const { return m_pBurner; }
     HRESULT SetDestination(wchar_t wcDrive, BOOL bToDisc);
+    // Fills the list (at most 26 volumes); E_FAIL only when no buffer.
+    HRESULT GetRemovableVolumes(RemovableVolumeList* pList);
     void SetBackupFileTypes(UINT uMask);
     void SetRestoreFileTypes(UINT uMask);
     HRESULT StartScan(CFileBackupNotifier* pNotifier);
@@ -50,7 +75,9 @@ public:
     const wchar_t* RestoreDir() const { return m_szRestoreDir; }
     int AppliedWims() const { return m_nAppliedWims; }
     int WimCount() const { return m_nWimCount; }
-    void Cancel() { m_bCancel = TRUE; }
+    // Also stops a running burn of a disc backup.
+    void Cancel();
+    BOOL OnBurnEvent(int iEvent, float fProgress) override;
     // Removes the empty folders below the folder; the count of files left.
     int PruneFolders(const std::wstring& strFolder);
 
@@ -85,6 +112,14 @@ private:
     BOOL ApplyNeedsSpace(const std::wstring& strImage);
     int Ask(UINT uId, const std::wstring& strArg, int iStop);
 
+    bool WaitForDiscNumber(int nWanted);
+    int InsertedDiscNumber();
+    bool CopyPiecesFromDisc(int nDisc);
+    void MergeSpanningImages();
+    void FetchSpanningPieces();
+
+    CDiscBurner* m_pBurner = nullptr;
+    int m_nDiscCount = 0;
     CFileBackupNotifier* m_pNotifier = nullptr;
     std::map<std::wstring, int> m_mapExtensions;
     std::list<std::wstring> m_lstFiles;

@@ -7,6 +7,7 @@
 
 #include "CAutoLibrary.h"
 #include "CAutoTrace.h"
+#include "CDiscBurner.h"
 #include "CFileBackupMgr.h"
 #include "CFileBackupNotifier.h"
 #include "NvErrorCode.h"
@@ -171,14 +172,12 @@ HRESULT WIMFileBackuper::Backup(BOOL bToDisc)
     HRESULT hrBig = SecondPass();
     if (FAILED(hrBig))
         return Abort(hrBig);
-    if (bToDisc)
-        return E_NOTIMPL; // the disc set is burnt by the burning-engine client, not built yet
-    HRESULT hrIndex = FinishDrive();
-    if (FAILED(hrIndex))
-        return hrIndex;
+    HRESULT hrFinish = bToDisc ? FinishDisc() : FinishDrive();
+    if (FAILED(hrFinish))
+        return hrFinish;
     if (!m_vecSkipped.empty())
         return kBackupFilesSkipped;
-    return hr;
+    return bToDisc ? hrFinish : hr;
 }
 
 HRESULT WIMFileBackuper::PrepareFolders(BOOL bToDisc)
@@ -267,6 +266,20 @@ HRESULT WIMFileBackuper::FinishDrive()
     if (!WritePrivateProfileStringW(L"Count", L"WIMCount", wszCount, strIndex.c_str()))
         return HRESULT_FROM_WIN32(GetLastError());
     return S_OK;
+}
+
+HRESULT WIMFileBackuper::FinishDisc()
+{
+    if (CFileBackupNotifier* notifier = m_owner.Notifier())
+        notifier->OnBackupProgress(L"", 100);
+    CDiscBurner* pBurner = m_owner.DiscBurner();
+    if (!pBurner)
+        return NV_E_BURNER_OBJECTS;
+    // The burn starts with its own cancel flag cleared: a cancel seen here
+    // would otherwise be lost.
+    if (m_owner.IsCancelled())
+        return NV_E_USER_CANCELLED;
+    return pBurner->BurnBackupSet(m_strDestDir);
 }
 
 // The part being filled is dropped, not committed: its files are about to go.

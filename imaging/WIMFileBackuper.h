@@ -74,6 +74,7 @@ private:
     HRESULT FirstPass(const std::list<std::wstring>& files);
     HRESULT SecondPass();
     HRESULT FinishDrive();
+    HRESULT FinishDisc();
     HRESULT Abort(HRESULT hr);
     HRESULT StartNewPart();
     HRESULT CaptureEmptyImage();

@@ -15,6 +15,27 @@ export SUITE_BUILD_LETTER=y
 
 rig_log() { echo "rig: $*" >&2; }
 
+# Some kernels run no 32-bit programs, and Debian's wine script always starts
+# Wine's 32-bit loader first. There the rig runs the 64-bit loader directly,
+# through small wrappers ahead in PATH, and 32-bit Windows programs cannot run.
+SUITE_WINE64_LOADER=/usr/lib/wine/wine64
+rig_runs_32bit() {
+  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+rig_use_64bit_loader() {
+  local shim=$SUITE_BUILD/.wine64-shim
+  mkdir -p "$shim"
+  printf '#!/bin/sh\nexport WINELOADER=%s\nexec %s "$@"\n' \
+    "$SUITE_WINE64_LOADER" "$SUITE_WINE64_LOADER" > "$shim/wine"
+  printf '#!/bin/sh\nexec "%s/wine" wineboot "$@"\n' "$shim" > "$shim/wineboot"
+  chmod +x "$shim/wine" "$shim/wineboot"
+  export PATH=$shim:$PATH
+  export SUITE_NO_32BIT=1
+}
+if [ -z "${SUITE_NO_32BIT:-}" ] && [ -x "$SUITE_WINE64_LOADER" ] && ! rig_runs_32bit; then
+  rig_use_64bit_loader
+fi
+
 # Maps a drive letter of the prefix to a folder (created when missing).
 rig_map_drive() {
   local letter=${1,,} dir=$2

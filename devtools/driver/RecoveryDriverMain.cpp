@@ -3,9 +3,10 @@
 // the operation waits for one, aborts on request, and exits with the
 // operation's result (0, or the failure code).
 //
-//   RecoveryDriver --op system-recovery|remove-rp|reimage
+//   RecoveryDriver --op system-recovery|factory-reset|remove-rp|reimage
 //                  [--vendor desktop|notebook] [--windows 7|vista]
 //                  [--mode N] [--skip-save] [--program-folder DIR]
+//                  [--shrink] [--wipe]
 //                  [--abort-at-percent P] [--abort-at-status S]
 #include <windows.h>
 
@@ -16,6 +17,7 @@
 #include "CSBRMgr.h"
 #include "CSimPc.h"
 #include "NvErrorCode.h"
+#include "NvSysUtil.h"
 
 namespace {
 
@@ -29,6 +31,8 @@ struct Options {
     DWORD windows = ZQ_PLATFORM_WIN7;
     DWORD mode = 1;
     BOOL skipSave = FALSE;
+    BOOL shrink = FALSE; // as the page: shrink the hard disk when the set needs it
+    BOOL wipe = FALSE;
     std::wstring programFolder;
     DWORD abortPercent = kNoLimit;
     DWORD abortStatus = kNoLimit;
@@ -60,8 +64,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o)
 {
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
-        if (arg == L"--skip-save") {
-            o.skipSave = TRUE;
+        if (arg == L"--skip-save" || arg == L"--shrink" || arg == L"--wipe") {
+            (arg == L"--skip-save" ? o.skipSave : arg == L"--shrink" ? o.shrink : o.wipe) = TRUE;
             continue;
         }
         if (i + 1 >= argc)
@@ -87,6 +91,8 @@ HRESULT Start(CSBRMgr& mgr, const std::wstring& op)
 {
     if (op == L"system-recovery")
         return mgr.PerformZQSystemRecovery();
+    if (op == L"factory-reset")
+        return mgr.PerformZQFactoryReset();
     if (op == L"remove-rp")
         return mgr.PerformZQRemoveRP();
     if (op == L"reimage")
@@ -94,8 +100,9 @@ HRESULT Start(CSBRMgr& mgr, const std::wstring& op)
     return NV_E_INVALID_ARG;
 }
 
-// Ejects the disc of the first drive with a queue: the drive then takes the
-// next disc of its queue.
+// The first drive with a queue takes the next disc of it, unless it holds a
+// disc already: an operation that ejected the disc itself has had the queue
+// feed in, and that disc is the one it is to look at.
 void FeedNextDisc()
 {
     CSimPc pc(L"RecoveryDriver");
@@ -103,8 +110,9 @@ void FeedNextDisc()
         return;
     pc.Update([&pc](SimPcState& state) -> HRESULT {
         for (auto& drive : state.opticals) {
-            if (!drive.queue.empty())
-                return pc.EjectDisc(state, drive);
+            if (drive.queue.empty())
+                continue;
+            return drive.IsReady() ? S_FALSE : pc.EjectDisc(state, drive);
         }
         return E_FAIL;
     });
@@ -155,8 +163,9 @@ int wmain(int argc, wchar_t** argv)
 {
     Options o;
     if (!ParseOptions(argc, argv, o)) {
-        fwprintf(stderr, L"usage: RecoveryDriver --op system-recovery|remove-rp|reimage [--vendor desktop|notebook]"
-                         L" [--windows 7|vista] [--mode N] [--skip-save] [--program-folder DIR]"
+        fwprintf(stderr, L"usage: RecoveryDriver --op system-recovery|factory-reset|remove-rp|reimage"
+                         L" [--vendor desktop|notebook] [--windows 7|vista] [--mode N] [--skip-save]"
+                         L" [--program-folder DIR] [--shrink] [--wipe]"
                          L" [--abort-at-percent P] [--abort-at-status S]\n");
         return kUsage;
     }
@@ -175,5 +184,18 @@ int wmain(int argc, wchar_t** argv)
         wprintf(L"disks failed 0x%08lX\n", static_cast<unsigned long>(hr));
         return static_cast<int>(hr);
     }
+    // As the program's start-up: the burn object, and the drive Windows PE
+    // started from, whose disc a recovery from discs reads.
+    DWORD dwBootDrive = 0;
+    if (SUCCEEDED(mgr.InitBurning()) && NvIsPEBootFromODD(&dwBootDrive))
+        mgr.SetBootCDROMIndex(dwBootDrive);
+    if (o.shrink) {
+        BOOL bNeed = FALSE;
+        hr = mgr.IsShrinkNeed(TRUE, &bNeed);
+        wprintf(L"shrink needed %d (0x%08lX)\n", bNeed, static_cast<unsigned long>(hr));
+        mgr.SetNeedShrink(SUCCEEDED(hr) && bNeed);
+    }
+    if (o.wipe)
+        mgr.SetNeedWipe();
     return Drive(mgr, o);
 }

@@ -250,6 +250,24 @@ TEST_F(DumpMgrTest, FactoryResetRoundTrip)
     EXPECT_FALSE(Exists(L"N:\\[(^_^)]"));
 }
 
+class CFailingFreeSpace : public IFreeSpace {
+public:
+    BOOL GetFreeBytes(const wchar_t*, ULONGLONG*) override { return FALSE; }
+};
+
+// A move that fails half-way leaves the dump switched on where it was: a
+// recovery that goes on must not lose its log.
+TEST_F(DumpMgrTest, FailedMoveKeepsWriting)
+{
+    CFailingFreeSpace noFreeSpace;
+    m_mgr.SetFreeSpaceSource(&noFreeSpace);
+    PrepareWinPE();
+    m_mgr.Write(L"before\n");
+    EXPECT_FALSE(m_mgr.MoveDumpToRamDrive()) << "the RAM drive's free space is unknown";
+    m_mgr.Write(L"after\n");
+    EXPECT_EQ("before\r\nafter\r\n", ReadBytes(kPending));
+}
+
 TEST_F(DumpMgrTest, MoveGuards)
 {
     CDumpMgr fresh;

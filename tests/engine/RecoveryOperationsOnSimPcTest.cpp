@@ -391,8 +391,9 @@ TEST_F(RecoveryOperationsOnSimPc, RemovalOfTheRecoveryPartition)
 
 namespace {
 
-// The copy of a disc set onto the Windows partition is not built: a recovery
-// started from a disc is refused before anything is saved or formatted.
+// This PC's disc set lists no image file (its parts are not named *.wim): a
+// recovery started from it is refused before anything is formatted. The
+// recovery from a set with a real image is UCRDRecoveryOnSimPcTest's.
 TEST_F(RecoveryOperationsOnSimPc, RecoveryFromADiscIsRefusedUntouched)
 {
     if (!FromDisc())

@@ -553,8 +553,9 @@ TEST_F(FileBackupTest, DamagedSetsAreRefusedAndAsked)
         ASSERT_TRUE(restore.Wait());
         EXPECT_EQ(c.asked, asked) << c.index;
         EXPECT_EQ(c.completed, restore.m_bRestoreCompleted) << c.index;
-        if (c.withBadWim)
+        if (c.withBadWim) {
             EXPECT_TRUE(DeleteFileW(L"W:\\set\\1.wim")) << "the image is still open";
+        }
     }
 }
 
