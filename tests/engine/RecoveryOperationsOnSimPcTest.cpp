@@ -23,6 +23,11 @@ namespace {
 using SimPcTest::IsNotebook;
 using namespace RecoveryTest;
 
+bool IsVista()
+{
+    return SimPcTest::Profile().find("vista") != std::string::npos;
+}
+
 const DWORD kDriverLimitMs = 120000;
 
 // The driver, given the longest an operation of these tests may take.
@@ -52,7 +57,11 @@ protected:
     std::string Journal() { return TestFiles::ReadBytes(PcFolder() + L"\\journal.log"); }
     std::string NewJournal() { return Journal().substr(m_journalStart); }
     std::wstring ImageTree(int n) { return PcFolder() + L"\\image-tree\\" + std::to_wstring(n) + L"\\"; }
-    std::wstring Vendor() { return IsNotebook() ? L" --vendor notebook" : L" --vendor desktop"; }
+    std::wstring Vendor()
+    {
+        return std::wstring(IsNotebook() ? L" --vendor notebook" : L" --vendor desktop") +
+               (IsVista() ? L" --windows vista" : L"");
+    }
 
     size_t m_journalStart = 0;
 };
@@ -84,18 +93,20 @@ TEST_F(RecoveryOperationsOnSimPc, SystemRecoveryPutsTheImageBack)
     struct Case {
         const char* name;
         bool notebook;
+        bool vista;
         DWORD mode;
         bool noMinimal;
         std::vector<int> editions; // applied in order
     } cases[] = {
-        {"desktop", false, 1, false, {1}},
-        {"notebook mode 1", true, 1, false, {1}},
-        {"notebook mode 2", true, 2, false, {3}},
-        {"notebook mode 2 without minimal", true, 2, true, {1}},
-        {"notebook mode 5", true, 5, false, {1, 2}},
+        {"desktop", false, false, 1, false, {1}},
+        {"desktop vista", false, true, 1, false, {1}},
+        {"notebook mode 1", true, false, 1, false, {1}},
+        {"notebook mode 2", true, false, 2, false, {3}},
+        {"notebook mode 2 without minimal", true, false, 2, true, {1}},
+        {"notebook mode 5", true, false, 5, false, {1, 2}},
     };
     for (const auto& c : cases) {
-        if (c.notebook != IsNotebook())
+        if (c.notebook != IsNotebook() || c.vista != IsVista())
             continue;
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(TestFiles::WriteBytes(L"B:\\old-windows.txt", "gone after the recovery\r\n"));
@@ -145,6 +156,9 @@ TEST_F(RecoveryOperationsOnSimPc, SystemRecoveryPutsTheImageBack)
                        L"system.sav\\FLAGS\\SystemRecoveryDone.flg"};
         if (c.mode == 5)
             markers.insert(L"system.sav\\FLAGS\\MDinImg.flg");
+        // Without a system partition the boot store is made on Windows's own.
+        if (c.vista)
+            markers.insert({L"boot\\", L"boot\\bcd"});
         for (const auto& m : markers)
             EXPECT_TRUE(actual.count(m)) << "no marker " << std::string(m.begin(), m.end());
         for (const auto& e : extras)
@@ -153,7 +167,8 @@ TEST_F(RecoveryOperationsOnSimPc, SystemRecoveryPutsTheImageBack)
         std::string journal = NewJournal();
         EXPECT_NE(std::string::npos, journal.find("Bootmend")) << journal;
         EXPECT_EQ(!c.notebook, journal.find("bcdedit") != std::string::npos) << journal;
-        EXPECT_EQ(!c.notebook, journal.find("BCDBoot") != std::string::npos) << journal;
+        // Vista has no system partition to rebuild.
+        EXPECT_EQ(!c.notebook && !c.vista, journal.find("BCDBoot") != std::string::npos) << journal;
         EXPECT_EQ(!c.notebook, TestFiles::Exists(L"D:\\pre.log")) << "the pre-recovery script runs on desktops";
         EXPECT_FALSE(TestFiles::Exists(L"B:\\MDTemp"));
         EXPECT_FALSE(TestFiles::Exists(std::wstring(kProgram) + L"PreRecovery.bat"));
