@@ -286,7 +286,8 @@ public:
     void ForgetPartitionLetters();
 
     // The maker's patch scripts, run through a batch file beside the program.
-    void CreatePatchBatchFile(const wchar_t* pwszName, wchar_t (&wszPath)[MAX_PATH]);
+    // FALSE when the batch file could not be written (none is left then).
+    BOOL CreatePatchBatchFile(const wchar_t* pwszName, wchar_t (&wszPath)[MAX_PATH]);
     HRESULT ZQPreWelcome();
     HRESULT ZQPreProcessing();
     HRESULT ZQPostProcessing();
@@ -405,7 +406,7 @@ private:
     HRESULT FormatWithRetries(wchar_t wcDrvLet);
     HRESULT RunDiskPartScript(const wchar_t* pwszScript, CAutoTrace& trace);
     HRESULT RunActivationScript(const wchar_t* pwszScript, const std::string& strScript, const std::wstring& wstrParams,
-                                CAutoTrace& trace);
+                                CAutoTrace& trace, DWORD* pdwExit = nullptr);
     HRESULT RunRPActiveScript(wchar_t wcRP, CAutoTrace& trace);
     // Starts a tool hidden and waits for it; 0 with its exit code, or
     // 0xE0EF0003 when it cannot start.

@@ -176,16 +176,18 @@ HRESULT CSBRMgr::RunDiskPartScript(const wchar_t* pwszScript, CAutoTrace& trace)
 }
 
 HRESULT CSBRMgr::RunActivationScript(const wchar_t* pwszScript, const std::string& strScript,
-                                     const std::wstring& wstrParams, CAutoTrace& trace)
+                                     const std::wstring& wstrParams, CAutoTrace& trace, DWORD* pdwExit)
 {
     if (FAILED(WriteTextFile(pwszScript, strScript)))
         return NV_E_FILE_IO;
     HANDLE hProcess = nullptr;
     HRESULT hr = RunShellExe(L"cmd.exe", wstrParams.c_str(), nullptr, nullptr, RSE_WAIT, FALSE, &hProcess);
     CAutoHandle process(hProcess);
-    DWORD dwExit = 0;
+    DWORD dwExit = static_cast<DWORD>(-1);
     if (SUCCEEDED(hr) && process.IsValid() && GetExitCodeProcess(process.Get(), &dwExit))
         trace.Print(L"diskpart exit code = %lu", dwExit);
+    if (pdwExit)
+        *pdwExit = dwExit;
     DeleteWithAttributes(pwszScript);
     return hr;
 }
@@ -274,7 +276,15 @@ HRESULT CSBRMgr::SetUPActive()
     FormatPath(wszScript, L"%c:\\SetUPActive.txt", wcUP);
     std::string strScript = Line("sel disk %d\n", static_cast<int>(ZQGetUPDiskIndex())) +
                             Line("sel partition %d\n", static_cast<int>(GetUPPartIndex())) + "active\n";
-    RunActivationScript(wszScript, strScript, std::wstring(L"/c diskpart.exe /s \"") + wszScript + L"\" ", trace);
+    // The Windows partition is formatted next: one that would not start
+    // afterwards must stop the recovery while the disk is still whole.
+    DWORD dwExit = 0;
+    HRESULT hr = RunActivationScript(wszScript, strScript, std::wstring(L"/c diskpart.exe /s \"") + wszScript + L"\" ",
+                                     trace, &dwExit);
+    if (FAILED(hr) || dwExit != 0) {
+        trace.Print(L"Set UP active failed. hr = %lx, exit code = %lu", hr, dwExit);
+        return NV_E_FAIL;
+    }
     trace.Print(L"Set UP active successfully.");
     return S_OK;
 }

@@ -155,8 +155,8 @@ HRESULT CSBRMgr::FormatAndApply(ZQRecoveryRun& run)
     CAutoTrace trace(L"CSBRMgr", L"FormatAndApply", this);
     const bool bNotebook = m_enZQVendor == ZQ_VENDOR_CNB;
     trace.Print(L"ready to format SP & UP...");
-    // A user who gave up while the disc set was being checked keeps the disk.
-    if (run.bFromDisc && m_bUserAbort)
+    // A user who gave up before the first change keeps the disk.
+    if (m_bUserAbort)
         return NV_E_USER_CANCELLED;
     m_enZQStatus = OS_FORMATTING;
     if ((run.wcSP && FAILED(FormatPartition(run.wcSP, L"NTFS"))) || FAILED(FormatPartition(run.wcUP, L"NTFS")))

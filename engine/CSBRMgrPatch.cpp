@@ -36,9 +36,11 @@ HRESULT EndPatchStep(CAutoTrace& trace, const wchar_t* pwszStep, const wchar_t* 
     return FAILED(hr) ? hr : S_OK;
 }
 
-bool ScriptAndBatchExist(const wchar_t* pwszScript, const wchar_t* pwszBatch)
+// A script the maker shipped that cannot be run is a failure, not a skip:
+// the recovery would go on to format without it.
+HRESULT CheckBatchFor(const wchar_t* pwszScript, BOOL bBatch)
 {
-    return NvFileExists(pwszScript) && NvFileExists(pwszBatch);
+    return !bBatch && NvFileExists(pwszScript) ? NV_E_FILE_IO : S_OK;
 }
 
 } // namespace
@@ -48,7 +50,7 @@ wchar_t CSBRMgr::PatchSourceDrive()
     return NvIsPEBootFromODD(nullptr) ? GetUCRDDrvLet() : GetRPTOOLDrvLet();
 }
 
-void CSBRMgr::CreatePatchBatchFile(const wchar_t* pwszName, wchar_t (&wszPath)[MAX_PATH])
+BOOL CSBRMgr::CreatePatchBatchFile(const wchar_t* pwszName, wchar_t (&wszPath)[MAX_PATH])
 {
     std::wstring wstrFolder = m_wszProgramFolder;
     while (!wstrFolder.empty() && wstrFolder.back() == L'\\')
@@ -66,15 +68,15 @@ void CSBRMgr::CreatePatchBatchFile(const wchar_t* pwszName, wchar_t (&wszPath)[M
         strBatch += szCall;
     }
     strBatch += "@ECHO ON\r\n";
-    // A batch file that cannot be written runs nothing (RunPatchBatch finds
-    // it missing).
     CAutoHandle file(CreateFileW(wszPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD dwWritten = 0;
     if (!file.IsValid() || !WriteFile(file.Get(), strBatch.data(), static_cast<DWORD>(strBatch.size()), &dwWritten,
                                       nullptr) || dwWritten != strBatch.size()) {
         file.Reset(nullptr);
         DeleteFileW(wszPath);
+        return FALSE;
     }
+    return TRUE;
 }
 
 // Runs "cmd.exe /c NAME.bat" hidden in the program's folder, where the batch
@@ -97,9 +99,11 @@ HRESULT CSBRMgr::ZQPreWelcome()
 {
     CAutoTrace trace(L"CSBRMgr", L"ZQPreWelcome", this);
     wchar_t wszBatch[MAX_PATH], wszScript[MAX_PATH];
-    CreatePatchBatchFile(L"PreWelcome", wszBatch);
+    const BOOL bBatch = CreatePatchBatchFile(L"PreWelcome", wszBatch);
     FormatPath(wszScript, L"%c%sprewelcome.cmd", PatchSourceDrive(), kPatchTail);
-    HRESULT hr = ScriptAndBatchExist(wszScript, wszBatch) ? RunPatchBatch(L"PreWelcome") : S_OK;
+    HRESULT hr = CheckBatchFor(wszScript, bBatch);
+    if (SUCCEEDED(hr) && bBatch && NvFileExists(wszScript))
+        hr = RunPatchBatch(L"PreWelcome");
     return EndPatchStep(trace, L"ZQPreWelcome", wszBatch, hr);
 }
 
@@ -107,12 +111,12 @@ HRESULT CSBRMgr::ZQPreProcessing()
 {
     CAutoTrace trace(L"CSBRMgr", L"ZQPreProcessing", this);
     wchar_t wszBatch[MAX_PATH], wszScript[MAX_PATH], wszDiscFolder[MAX_PATH];
-    CreatePatchBatchFile(L"PreRecovery", wszBatch);
+    const BOOL bBatch = CreatePatchBatchFile(L"PreRecovery", wszBatch);
     const wchar_t wcSource = PatchSourceDrive();
     FormatPath(wszScript, L"%c%sprerecovery.cmd", wcSource, kPatchTail);
-    HRESULT hr = S_OK;
+    HRESULT hr = CheckBatchFor(wszScript, bBatch);
     FormatPath(wszDiscFolder, L"%c:\\zq\\recovery\\patch", wcSource);
-    if (NvIsPEBootFromODD(nullptr) && NvDirectoryExists(wszDiscFolder)) {
+    if (SUCCEEDED(hr) && NvIsPEBootFromODD(nullptr) && NvDirectoryExists(wszDiscFolder)) {
         if (!NvDirectoryExists(kRamPatchFolder) && FAILED(NvCreateDirectoryPath(L"X:\\zq\\recovery\\patch\\", 0))) {
             trace.Print(L"create folder %s failed.", kRamPatchFolder);
             hr = NV_E_CREATE_DIR;
@@ -120,7 +124,7 @@ HRESULT CSBRMgr::ZQPreProcessing()
             trace.Print(L"NvCopyDir fail.Src = %s, Dest = %s, hr = %lx", wszDiscFolder, kRamPatchFolder, hr);
         }
     }
-    if (SUCCEEDED(hr) && ScriptAndBatchExist(wszScript, wszBatch))
+    if (SUCCEEDED(hr) && bBatch && NvFileExists(wszScript))
         hr = RunPatchBatch(L"PreRecovery");
     return EndPatchStep(trace, L"ZQPreProcessing", wszBatch, hr);
 }
@@ -129,13 +133,13 @@ HRESULT CSBRMgr::ZQPostProcessing()
 {
     CAutoTrace trace(L"CSBRMgr", L"ZQPostProcessing", this);
     wchar_t wszBatch[MAX_PATH], wszScript[MAX_PATH], wszRamScript[MAX_PATH];
-    CreatePatchBatchFile(L"PostRecovery", wszBatch);
+    const BOOL bBatch = CreatePatchBatchFile(L"PostRecovery", wszBatch);
     FormatPath(wszScript, L"%c%spostrecovery.cmd", PatchSourceDrive(), kPatchTail);
     FormatPath(wszRamScript, L"X%spostrecovery.cmd", kPatchTail);
-    HRESULT hr = S_OK;
-    if (ScriptAndBatchExist(wszScript, wszBatch))
+    HRESULT hr = CheckBatchFor(wszScript, bBatch);
+    if (SUCCEEDED(hr) && bBatch && NvFileExists(wszScript))
         hr = RunPatchBatch(L"PostRecovery");
-    else if (NvIsPEBootFromODD(nullptr) && ScriptAndBatchExist(wszRamScript, wszBatch))
+    else if (SUCCEEDED(hr) && bBatch && NvIsPEBootFromODD(nullptr) && NvFileExists(wszRamScript))
         hr = RunShellExe(L"cmd.exe", L"/c PostRecovery.bat", m_wszProgramFolder, nullptr, RSE_WAIT, FALSE, nullptr);
     return EndPatchStep(trace, L"ZQPostProcessing", wszBatch, hr);
 }

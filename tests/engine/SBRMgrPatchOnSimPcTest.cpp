@@ -84,6 +84,35 @@ TEST_F(PatchOnSimPc, ScriptsRunAndNoBatchFileStays)
     }
 }
 
+// A batch file that cannot be written: a shipped script that would not run
+// is a failure; without a script there is nothing to miss.
+TEST_F(PatchOnSimPc, UnwritableBatchFailsOnlyWhenAScriptWaits)
+{
+    struct {
+        const wchar_t* script;
+        const wchar_t* batch;
+        HRESULT (CSBRMgr::*run)();
+    } cases[] = {
+        {L"prewelcome", L"PreWelcome", &CSBRMgr::ZQPreWelcome},
+        {L"prerecovery", L"PreRecovery", &CSBRMgr::ZQPreProcessing},
+        {L"postrecovery", L"PostRecovery", &CSBRMgr::ZQPostProcessing},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.batch, c.batch + wcslen(c.batch)));
+        const std::wstring script = L"D:\\zq\\recovery\\patch\\" + std::wstring(c.script) + L".cmd";
+        const std::wstring batch = std::wstring(L"X:\\prog\\") + c.batch + L".bat";
+        wchar_t wszPath[MAX_PATH];
+        ASSERT_TRUE(CreateDirectoryW(batch.c_str(), nullptr)) << "a folder takes the batch file's name";
+        EXPECT_FALSE(m_mgr->CreatePatchBatchFile(c.batch, wszPath));
+        EXPECT_EQ(S_OK, (m_mgr.get()->*c.run)());
+        ASSERT_TRUE(Put(script, "@echo ran> D:\\ran-unwritable.txt\r\n"));
+        EXPECT_EQ(NV_E_FILE_IO, (m_mgr.get()->*c.run)());
+        EXPECT_FALSE(TestFiles::Exists(L"D:\\ran-unwritable.txt"));
+        DeleteFileW(script.c_str());
+        RemoveDirectoryW(batch.c_str());
+    }
+}
+
 TEST_F(PatchOnSimPc, FactoryUpdateFolderReachesTheWindowsPartition)
 {
     TestFiles::DeleteTree(L"B:\\system.sav\\FactoryUpdate");
