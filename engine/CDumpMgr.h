@@ -30,6 +30,7 @@ public:
 
 #ifndef RV_DISCORA
     void SetEnabled(BOOL bEnabled) { m_bEnabled = bEnabled; }
+    BOOL IsEnabled() const { return m_bEnabled; }
     BOOL MoveDataToMainDumpFile(const wchar_t* pwszMainPath, const wchar_t* pwszPendingPath);
     BOOL MoveDumpToRamDrive();
     BOOL MoveDumpToTmpDirInUP(wchar_t wcDrvLet);

@@ -26,6 +26,7 @@ class ZQSSRDWimInfo;
 class ZQUCRDWimInfo;
 struct ZQWimInfoPar;
 class CAutoTrace;
+class CWimMgr;
 
 // One partition of a table about to be written, in layout-file order.
 struct ZQPlannedPartition {
@@ -272,6 +273,9 @@ public:
     static DWORD WINAPI ZQSystemRecoveryThread(LPVOID pvMgr);
     static DWORD WINAPI ZQRemoveRPThread(LPVOID pvMgr);
     static DWORD WINAPI ZQReImageThread(LPVOID pvMgr);
+    // Factory reset from the factory disc set in the boot optical drive.
+    HRESULT PerformZQSSRDFactoryReset();
+    static DWORD WINAPI ZQSSRDFactoryResetThread(LPVOID pvMgr);
     // The factory reset from a user-created disc set, and the copy of such a
     // set from the optical drive onto a partition (its image files into the
     // partition's image folder; with the tools also the recovery
@@ -460,6 +464,29 @@ private:
     HRESULT ApplyFactoryImage(const wchar_t* pwszImage, const wchar_t* pwszPattern, const wchar_t* pwszTemp,
                               wchar_t wcUP, DWORD dwIndex);
     HRESULT RunPatchBatch(const wchar_t* pwszName);
+    // The factory reset from the factory disc set.
+    struct ZQSSRDRun {
+        DWORD dwDiscCount = 0;
+        wchar_t wcPart1 = 0;
+        wchar_t wcPart2 = 0;
+        wchar_t wszImageName[MAX_PATH] = {};
+        std::list<std::wstring> lstSavedFirst;
+    };
+    HRESULT RunSSRDFactoryReset();
+    HRESULT WaitSSRDDriveReady();
+    BOOL SSRDFileListFitsSet(DWORD dwDiscCount);
+    HRESULT CheckSSRDDisc(DWORD* pdwDiscCount);
+    HRESULT WaitFirstSSRDDisc(DWORD* pdwDiscCount);
+    HRESULT WaitNextSSRDDisc(DWORD dwDiscCount);
+    HRESULT CopySSRDDiscs(const ZQSSRDRun& run);
+    HRESULT CheckSSRDImages(ZQSSRDRun& run);
+    HRESULT LoadSSRDLayout();
+    HRESULT SaveFilesBeforeSSRD(ZQSSRDRun& run);
+    HRESULT RepartitionForSSRD(ZQSSRDRun& run);
+    HRESULT ApplySSRDImage(CWimMgr& wim, const wchar_t* pwszImage, const wchar_t* pwszPattern,
+                           const wchar_t* pwszTemp, wchar_t wcTarget);
+    HRESULT ApplySSRDImages(ZQSSRDRun& run);
+    HRESULT FinishSSRD(ZQSSRDRun& run);
     wchar_t PatchSourceDrive();
     HRESULT PlanDesktopEntry(wchar_t wcUCRD, ULONGLONG ullDiskSize, const ZQWimInfoPar& par, ULONGLONG& ullRunning,
                              ZQPlannedPartition& p);

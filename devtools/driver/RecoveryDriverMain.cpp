@@ -3,7 +3,7 @@
 // the operation waits for one, aborts on request, and exits with the
 // operation's result (0, or the failure code).
 //
-//   RecoveryDriver --op system-recovery|factory-reset|remove-rp|reimage
+//   RecoveryDriver --op system-recovery|factory-reset|remove-rp|reimage|ssrd-factory-reset
 //                  [--vendor desktop|notebook] [--windows 7|vista]
 //                  [--mode N] [--skip-save] [--program-folder DIR]
 //                  [--shrink] [--wipe]
@@ -14,6 +14,7 @@
 #include <cwchar>
 #include <string>
 
+#include "CDumpMgr.h"
 #include "CSBRMgr.h"
 #include "CSimPc.h"
 #include "NvErrorCode.h"
@@ -97,6 +98,8 @@ HRESULT Start(CSBRMgr& mgr, const std::wstring& op)
         return mgr.PerformZQRemoveRP();
     if (op == L"reimage")
         return mgr.PerformZQReImage();
+    if (op == L"ssrd-factory-reset")
+        return mgr.PerformZQSSRDFactoryReset();
     return NV_E_INVALID_ARG;
 }
 
@@ -126,7 +129,7 @@ int Drive(CSBRMgr& mgr, const Options& o)
         wprintf(L"start failed 0x%08lX\n", static_cast<unsigned long>(hr));
         return static_cast<int>(hr);
     }
-    DWORD dwLastStatus = kNoLimit, dwLastPercent = kNoLimit, dwFedFor = kNoLimit;
+    DWORD dwLastStatus = kNoLimit, dwLastPercent = kNoLimit, dwFedFor = kNoLimit, dwLastWaiting = kNoLimit;
     for (;;) {
         const bool bEnded = mgr.WaitWorker(kPollMs);
         DWORD dwStatus = 0, dwPercent = 0, dwWaiting = 0;
@@ -138,7 +141,12 @@ int Drive(CSBRMgr& mgr, const Options& o)
             dwLastStatus = dwStatus;
             dwLastPercent = dwPercent;
         }
-        if (dwStatus == OS_WAIT_DISC && SUCCEEDED(mgr.GetWaitingDiscIndex(&dwWaiting)) && dwWaiting != dwFedFor) {
+        if (dwStatus == OS_WAIT_DISC && SUCCEEDED(mgr.GetWaitingDiscIndex(&dwWaiting)) && dwWaiting != dwLastWaiting) {
+            wprintf(L"waiting index %lu\n", dwWaiting);
+            dwLastWaiting = dwWaiting;
+        }
+        if (dwStatus == OS_WAIT_DISC && SUCCEEDED(mgr.GetWaitingDiscIndex(&dwWaiting)) &&
+            dwWaiting != dwFedFor) {
             wprintf(L"feeding disc %lu\n", dwWaiting + 1);
             FeedNextDisc();
             dwFedFor = dwWaiting;
@@ -153,6 +161,7 @@ int Drive(CSBRMgr& mgr, const Options& o)
     }
     hr = dwLastStatus == OS_FAILED ? mgr.GetZQOpResult() : S_OK;
     wprintf(L"elapsed %llu ms\n", GetTickCount64() - ullStart);
+    wprintf(g_DumpMgr.IsEnabled() ? L"dump file on\n" : L"dump file off\n");
     wprintf(L"result 0x%08lX\n", static_cast<unsigned long>(hr));
     return static_cast<int>(hr);
 }
@@ -164,6 +173,7 @@ int wmain(int argc, wchar_t** argv)
     Options o;
     if (!ParseOptions(argc, argv, o)) {
         fwprintf(stderr, L"usage: RecoveryDriver --op system-recovery|factory-reset|remove-rp|reimage"
+                         L"|ssrd-factory-reset"
                          L" [--vendor desktop|notebook] [--windows 7|vista] [--mode N] [--skip-save]"
                          L" [--program-folder DIR] [--shrink] [--wipe]"
                          L" [--abort-at-percent P] [--abort-at-status S]\n");

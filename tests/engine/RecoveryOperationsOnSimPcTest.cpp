@@ -15,127 +15,20 @@
 #include "CSimPc.h"
 #include "NvErrorCode.h"
 #include "SimPcTestEnv.h"
+#include "RecoveryDriverRun.h"
 #include "TestFiles.h"
 
 namespace {
 
 using SimPcTest::IsNotebook;
+using namespace RecoveryTest;
 
 const DWORD kDriverLimitMs = 120000;
-const wchar_t kProgram[] = L"X:\\prog\\";
 
-std::wstring PcFolder()
-{
-    wchar_t wsz[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"SIMPC_ROOT", wsz, MAX_PATH);
-    return wsz[0] == L'/' ? CSimPc::UnixToWindows(wsz) : wsz;
-}
-
-// Relative path -> content of every file below a folder ("" for folders).
-void ListTree(const std::wstring& root, const std::wstring& rel, std::map<std::wstring, std::string>& out)
-{
-    WIN32_FIND_DATAW fd{};
-    HANDLE h = FindFirstFileW((root + rel + L"*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out[rel + name + L"\\"] = "";
-            ListTree(root, rel + name + L"\\", out);
-        } else {
-            out[rel + name] = TestFiles::ReadBytes(root + rel + name);
-        }
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-}
-
-std::map<std::wstring, std::string> Tree(const std::wstring& root)
-{
-    std::map<std::wstring, std::string> out;
-    ListTree(root, L"", out);
-    return out;
-}
-
-// Writes a file, making its folders first.
-bool Put(const std::wstring& path, const std::string& bytes)
-{
-    for (size_t pos = path.find(L'\\', 3); pos != std::wstring::npos; pos = path.find(L'\\', pos + 1))
-        CreateDirectoryW(path.substr(0, pos).c_str(), nullptr);
-    return TestFiles::WriteBytes(path, bytes);
-}
-
-struct DriverRun {
-    DWORD exitCode = 0;
-    std::string output;
-};
-
-// The driver's output goes to a file: a pipe would stay open as long as any
-// tool the operation started keeps the inherited end.
+// The driver, given the longest an operation of these tests may take.
 DriverRun RunDriver(const std::wstring& args)
 {
-    DriverRun run;
-    static int s_run = 0;
-    const std::wstring out = L"X:\\driver" + std::to_wstring(++s_run) + L".out";
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE hOut = CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hOut == INVALID_HANDLE_VALUE)
-        return run;
-    std::wstring bin = CSystemControllerEnvironment().ProgramFolder();
-    std::wstring cmd = L"\"" + bin + L"RecoveryDriver.exe\" --program-folder " + kProgram + L" " + args;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = hOut;
-    si.hStdError = hOut;
-    PROCESS_INFORMATION pi{};
-    std::vector<wchar_t> line(cmd.begin(), cmd.end());
-    line.push_back(0);
-    BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(hOut);
-    if (!ok) {
-        run.exitCode = 0xFFFFFFFF;
-        run.output = "the driver did not start: error " + std::to_string(GetLastError());
-        return run;
-    }
-    if (WaitForSingleObject(pi.hProcess, kDriverLimitMs) != WAIT_OBJECT_0)
-        TerminateProcess(pi.hProcess, 0xFFFFFFFE);
-    GetExitCodeProcess(pi.hProcess, &run.exitCode);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    run.output = TestFiles::ReadBytes(out);
-    return run;
-}
-
-// The statuses in the order the driver printed them, each once.
-std::vector<DWORD> Statuses(const std::string& output)
-{
-    std::vector<DWORD> out;
-    size_t pos = 0;
-    while ((pos = output.find("status ", pos)) != std::string::npos) {
-        DWORD dw = strtoul(output.c_str() + pos + 7, nullptr, 10);
-        // What the poll read before the worker's first step is not its own.
-        if ((out.empty() && dw != OS_NONE) || (!out.empty() && out.back() != dw))
-            out.push_back(dw);
-        pos += 7;
-    }
-    return out;
-}
-
-// seen is the order, or the order with some statuses unseen, ending in the last.
-bool InOrder(const std::vector<DWORD>& seen, const std::vector<DWORD>& order)
-{
-    size_t next = 0;
-    for (DWORD dw : seen) {
-        while (next < order.size() && order[next] != dw)
-            ++next;
-        if (next == order.size())
-            return false;
-    }
-    return !seen.empty() && seen.back() == order.back();
+    return RecoveryTest::RunDriver(args, kDriverLimitMs);
 }
 
 // Windows PE started from a user-created disc.
@@ -228,14 +121,14 @@ TEST_F(RecoveryOperationsOnSimPc, SystemRecoveryPutsTheImageBack)
         // The image, edition over edition, then the kept files over it.
         std::map<std::wstring, std::string> expected;
         for (int n : c.editions)
-            for (const auto& e : Tree(ImageTree(n)))
+            for (const auto& e : TreeOf(ImageTree(n)))
                 expected[e.first] = e.second;
         for (const auto& k : kept) {
             expected[k.first] = k.second;
             for (size_t pos = k.first.find(L'\\'); pos != std::wstring::npos; pos = k.first.find(L'\\', pos + 1))
                 expected[k.first.substr(0, pos + 1)] = "";
         }
-        std::map<std::wstring, std::string> actual = Tree(L"B:\\");
+        std::map<std::wstring, std::string> actual = TreeOf(L"B:\\");
         for (const auto& e : expected) {
             auto it = actual.find(e.first);
             ASSERT_NE(actual.end(), it) << "missing " << std::string(e.first.begin(), e.first.end());
@@ -330,7 +223,7 @@ TEST_F(RecoveryOperationsOnSimPc, ReImageReplacesTheImageOnlyAfterTheCapture)
     ASSERT_EQ(0u, run.exitCode) << run.output << NewJournal();
     EXPECT_TRUE(InOrder(Statuses(run.output), {OS_REIMAGE_CAPTURE, OS_REIMAGE_APPLY})) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("percent 100")) << run.output;
-    std::map<std::wstring, std::string> preload = Tree(L"D:\\preload\\");
+    std::map<std::wstring, std::string> preload = TreeOf(L"D:\\preload\\");
     ASSERT_EQ(1u, preload.size()) << "the folder holds the new image only";
     EXPECT_NE(old, preload.begin()->second);
     EXPECT_EQ(L"base.wim", preload.begin()->first) << "the same name";
@@ -342,7 +235,7 @@ TEST_F(RecoveryOperationsOnSimPc, ReImageReplacesTheImageOnlyAfterTheCapture)
     DriverRun recovery = RunDriver(L"--op system-recovery --skip-save" + Vendor());
     ASSERT_EQ(0u, recovery.exitCode) << recovery.output;
     EXPECT_EQ("captured\r\n", TestFiles::ReadBytes(L"B:\\reimaged.txt"));
-    EXPECT_EQ(300u, Tree(L"B:\\Data\\").size());
+    EXPECT_EQ(300u, TreeOf(L"B:\\Data\\").size());
 }
 
 // An abort reaches the operation through the apply: the steps before it run

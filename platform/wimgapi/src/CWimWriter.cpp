@@ -1,6 +1,7 @@
 #include "CWimWriter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "CFileIo.h"
@@ -24,6 +25,7 @@ size_t CWimWriter::BatchBytes()
     size_t chunks = pool.Workers() * kChunksPerWorker;
     if (m_in.size() != chunks * wim::kChunkSize) {
         m_in.resize(chunks * wim::kChunkSize);
+        m_next.resize(chunks * wim::kChunkSize);
         m_out.resize(chunks * kOutSlot);
         m_packedSizes.resize(chunks);
     }
@@ -120,22 +122,16 @@ unsigned long CWimWriter::PutChunked(const Source& source, uint64_t size, CSha1*
         if (err) return err;
     }
     uint64_t index = 0;
+    size_t want = (size_t)std::min<uint64_t>(batch, size);
+    if (!preloaded) {
+        unsigned long err = ReadFull(source, m_in.data(), want);
+        if (err) return err;
+        if (sha) sha->Update(m_in.data(), want);
+    }
     for (uint64_t done = 0; done < size;) {
-        size_t want = (size_t)std::min<uint64_t>(batch, size - done);
-        if (preloaded) {
-            preloaded = 0;
-        } else {
-            unsigned long err = ReadFull(source, m_in.data(), want);
-            if (err) return err;
-            if (sha) sha->Update(m_in.data(), want);
-        }
         size_t n = (want + wim::kChunkSize - 1) / wim::kChunkSize;
-        if (*compressed)
-            CWorkerPool::Instance().Run(n, [&](size_t j, unsigned worker) {
-                size_t len = std::min<size_t>(wim::kChunkSize, want - j * wim::kChunkSize);
-                m_packedSizes[j] = m_encoders[worker]->Compress(m_in.data() + j * wim::kChunkSize, len,
-                                                                m_out.data() + j * kOutSlot, kOutSlot);
-            });
+        size_t nextWant = (size_t)std::min<uint64_t>(batch, size - done - want);
+        unsigned long readErr = ReadAhead(source, sha, nextWant, n, want, *compressed);
         for (size_t j = 0; j < n; ++j, ++index) {
             size_t len = std::min<size_t>(wim::kChunkSize, want - j * wim::kChunkSize);
             if (index > 0 && *compressed) {
@@ -148,7 +144,10 @@ unsigned long CWimWriter::PutChunked(const Source& source, uint64_t size, CSha1*
                                        : Put(m_in.data() + j * wim::kChunkSize, len);
             if (err) return err;
         }
+        if (readErr) return readErr;
         done += want;
+        m_in.swap(m_next);
+        want = nextWant;
     }
     if (tableSize) {
         if (start >= m_bufferStart) {
@@ -161,6 +160,30 @@ unsigned long CWimWriter::PutChunked(const Source& source, uint64_t size, CSha1*
     }
     *stored = m_end - start;
     return 0;
+}
+
+// Compresses the n chunks of the batch in m_in (want bytes) on all workers
+// while the calling thread reads and hashes the next nextWant bytes into
+// m_next: the source reports progress, which belongs to the caller's thread.
+unsigned long CWimWriter::ReadAhead(const Source& source, CSha1* sha, size_t nextWant, size_t n, size_t want,
+                                    bool compress)
+{
+    unsigned long err = 0;
+    std::atomic<bool> read{nextWant == 0};
+    auto readNext = [&]() {
+        err = ReadFull(source, m_next.data(), nextWant);
+        if (!err && sha) sha->Update(m_next.data(), nextWant);
+    };
+    if (compress)
+        CWorkerPool::Instance().Run(n, [&](size_t j, unsigned worker) {
+            if (worker == 0 && !read.exchange(true)) readNext();
+            size_t len = std::min<size_t>(wim::kChunkSize, want - j * wim::kChunkSize);
+            m_packedSizes[j] = m_encoders[worker]->Compress(m_in.data() + j * wim::kChunkSize, len,
+                                                            m_out.data() + j * kOutSlot, kOutSlot);
+        });
+    // The workers took every chunk before the caller came to one.
+    if (!read.exchange(true)) readNext();
+    return err;
 }
 
 // A new stream that fits in one batch, now in m_in: kept until enough of

@@ -55,6 +55,7 @@ private:
     unsigned long PutChunked(const Source& source, uint64_t size, CSha1* sha, size_t preloaded, uint64_t* stored,
                              bool* compressed);
     size_t BatchBytes();
+    unsigned long ReadAhead(const Source& source, CSha1* sha, size_t nextWant, size_t n, size_t want, bool compress);
     unsigned long ReadFull(const Source& source, uint8_t* buffer, size_t size);
     unsigned long HashRest(const Source& source, uint64_t size, size_t first, CSha1 sha, Sha1Digest* hash);
     bool Reuse(const Sha1Digest& hash);
@@ -72,6 +73,7 @@ private:
     uint64_t m_bufferStart = wim::kHeaderSize;
     std::set<uint64_t> m_sizes; // original sizes of the stored streams
     std::vector<uint8_t> m_in;  // one batch of chunks
+    std::vector<uint8_t> m_next; // the batch after it, read while m_in is compressed
     std::vector<uint8_t> m_out; // their compressed forms, a slot each
     std::vector<size_t> m_packedSizes;
     std::vector<std::unique_ptr<CXpressEncoder>> m_encoders; // one per worker

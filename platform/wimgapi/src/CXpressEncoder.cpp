@@ -9,8 +9,23 @@ namespace {
 
 const unsigned kNumSymbols = 512;
 const uint32_t kMinMatch = 3;
-const uint32_t kMaxChain = 24;
+const size_t kTableBytes = 256; // the code lengths, two to a byte
+const uint32_t kMaxChain = 16;
 const uint32_t kNiceLength = 128;
+// A match this long is taken at once: looking one byte further for a longer
+// one costs a second search and rarely pays.
+const uint32_t kLazyBelow = 32;
+const size_t kMaxChunk = 65536;
+// After 2^kSkipShift positions without a match, every other one is looked
+// at, and so on up to one in kMaxSkip.
+const unsigned kSkipShift = 5;
+const size_t kMaxSkip = 64;
+const uint32_t kChanceLength = 4;
+// Once a match this long is found, a quarter of the chain is searched.
+const uint32_t kGoodLength = 16;
+// Positions are stored as base + position: a chunk raises the base past the
+// positions of the one before, so the tables need no clearing per chunk.
+const uint32_t kLastBase = 0xFFFFFFFFu - 2 * kMaxChunk;
 
 unsigned Log2(uint32_t v)
 {
@@ -100,6 +115,21 @@ private:
     bool m_ok = true;
 };
 
+// Bytes a and b share, up to max, eight at a time.
+inline size_t CommonLength(const uint8_t* a, const uint8_t* b, size_t max)
+{
+    size_t len = 0;
+    while (len + 8 <= max) {
+        uint64_t x, y;
+        memcpy(&x, a + len, 8);
+        memcpy(&y, b + len, 8);
+        if (uint64_t diff = x ^ y) return len + ((size_t)__builtin_ctzll(diff) >> 3);
+        len += 8;
+    }
+    while (len < max && a[len] == b[len]) ++len;
+    return len;
+}
+
 inline uint32_t Hash3(const uint8_t* p)
 {
     uint32_t v = (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
@@ -108,14 +138,17 @@ inline uint32_t Hash3(const uint8_t* p)
 
 } // namespace
 
-CXpressEncoder::CXpressEncoder() : m_head(1u << kHashBits), m_prev(65536) {}
+CXpressEncoder::CXpressEncoder() : m_head(1u << kHashBits, 0), m_prev(kMaxChunk)
+{
+    m_tokens.reserve(kMaxChunk + 1);
+}
 
 void CXpressEncoder::Insert(const uint8_t* in, size_t pos, size_t inSize)
 {
     if (pos + kMinMatch > inSize) return;
     uint32_t h = Hash3(in + pos);
     m_prev[pos] = m_head[h];
-    m_head[h] = (int32_t)pos;
+    m_head[h] = m_base + (uint32_t)pos;
 }
 
 uint32_t CXpressEncoder::LongestMatch(const uint8_t* in, size_t pos, size_t inSize, uint32_t* offset) const
@@ -123,14 +156,15 @@ uint32_t CXpressEncoder::LongestMatch(const uint8_t* in, size_t pos, size_t inSi
     if (pos + kMinMatch > inSize) return 0;
     uint32_t best = 0;
     size_t maxLen = inSize - pos;
-    int32_t cand = m_head[Hash3(in + pos)];
-    for (uint32_t chain = 0; cand >= 0 && chain < kMaxChain; ++chain, cand = m_prev[cand]) {
+    uint32_t at = m_head[Hash3(in + pos)];
+    for (uint32_t chain = 0; at >= m_base && chain < kMaxChain; ++chain, at = m_prev[at - m_base]) {
+        size_t cand = at - m_base;
         const uint8_t* a = in + cand;
         const uint8_t* b = in + pos;
         if (a[best] != b[best] || a[0] != b[0]) continue;
-        size_t len = 0;
-        while (len < maxLen && a[len] == b[len]) ++len;
+        size_t len = CommonLength(a, b, maxLen);
         if (len > best) {
+            if (best < kGoodLength && len >= kGoodLength) chain += (kMaxChain - chain) * 3 / 4;
             best = (uint32_t)len;
             *offset = (uint32_t)(pos - cand);
             if (len >= kNiceLength || len == maxLen) break;
@@ -141,38 +175,55 @@ uint32_t CXpressEncoder::LongestMatch(const uint8_t* in, size_t pos, size_t inSi
 
 void CXpressEncoder::Parse(const uint8_t* in, size_t inSize)
 {
-    std::fill(m_head.begin(), m_head.end(), -1);
+    if (m_base >= kLastBase) {
+        std::fill(m_head.begin(), m_head.end(), 0);
+        m_base = 0;
+    }
+    m_base += kMaxChunk; // past every position of the chunk before
     m_tokens.clear();
     size_t pos = 0;
+    size_t inserted = 0; // positions below this are in the tables
+    uint32_t misses = 0;
+    auto insertTo = [&](size_t end) {
+        for (; inserted < end; ++inserted)
+            Insert(in, inserted, inSize);
+    };
     while (pos < inSize) {
         uint32_t offset = 0;
         uint32_t len = LongestMatch(in, pos, inSize, &offset);
-        Insert(in, pos, inSize);
-        if (len && len < kNiceLength && pos + 1 < inSize) {
-            // One step of lazy evaluation: prefer a longer match one byte on.
-            uint32_t nextOffset = 0;
-            uint32_t next = LongestMatch(in, pos + 1, inSize, &nextOffset);
-            if (next > len + 1) {
-                m_tokens.push_back({0, in[pos]});
-                ++pos;
-                continue;
-            }
-        }
+        inserted = pos;
+        insertTo(pos + 1);
         if (!len) {
-            m_tokens.push_back({0, in[pos]});
-            ++pos;
+            // Where nothing matches for a while the data hardly compresses:
+            // look less often, still emitting every byte.
+            size_t step = std::min<size_t>(1 + (misses++ >> kSkipShift), kMaxSkip);
+            for (size_t k = 0; k < step && pos < inSize; ++k)
+                m_tokens.push_back({0, in[pos++]});
             continue;
         }
+        // A short match in data that does not compress is chance.
+        misses = len > kChanceLength ? 0 : misses / 2;
+        // Lazy evaluation: while a match one byte on is longer, emit a
+        // literal and take that one instead.
+        while (len < kLazyBelow && pos + 1 < inSize) {
+            uint32_t nextOffset = 0;
+            uint32_t next = LongestMatch(in, pos + 1, inSize, &nextOffset);
+            insertTo(pos + 2);
+            if (next <= len + 1) break;
+            m_tokens.push_back({0, in[pos]});
+            ++pos;
+            len = next;
+            offset = nextOffset;
+        }
         m_tokens.push_back({len, offset});
-        for (size_t i = 1; i < len; ++i)
-            Insert(in, pos + i, inSize);
         pos += len;
+        insertTo(pos);
     }
 }
 
 size_t CXpressEncoder::Compress(const uint8_t* in, size_t inSize, uint8_t* out, size_t outCapacity)
 {
-    if (inSize == 0 || inSize > 65536 || outCapacity < 260) return 0;
+    if (inSize == 0 || inSize > kMaxChunk || outCapacity < 260) return 0;
     Parse(in, inSize);
 
     uint32_t freq[kNumSymbols] = {};
@@ -183,6 +234,14 @@ size_t CXpressEncoder::Compress(const uint8_t* in, size_t inSize, uint8_t* out, 
     uint32_t codes[kNumSymbols];
     CHuffmanEncoder::BuildLengths(freq, kNumSymbols, 15, lengths);
     CHuffmanEncoder::AssignCodes(lengths, kNumSymbols, codes);
+    // Symbols and offset bits alone: a chunk that cannot shrink is stored
+    // before any bit is written.
+    uint64_t bits = 0;
+    for (unsigned s = 0; s < kNumSymbols; ++s)
+        bits += (uint64_t)freq[s] * lengths[s];
+    for (const Token& t : m_tokens)
+        if (t.length) bits += Log2(t.value);
+    if (kTableBytes + bits / 8 >= inSize) return 0;
 
     size_t limit = std::min(outCapacity, inSize);
     memset(out, 0, std::min<size_t>(limit, 264));

@@ -24,7 +24,9 @@ private:
     void Insert(const uint8_t* in, size_t pos, size_t inSize);
 
     static const unsigned kHashBits = 15;
-    std::vector<int32_t> m_head;
-    std::vector<int32_t> m_prev;
+    // Hash heads and chains hold m_base + position; below m_base is empty.
+    std::vector<uint32_t> m_head;
+    std::vector<uint32_t> m_prev;
+    uint32_t m_base = 0;
     std::vector<Token> m_tokens;
 };

@@ -164,7 +164,13 @@ TEST_F(WimApiTest, AbortOnlyFromProcess)
     ScopedListener scope(l);
     EXPECT_EQ(0u, Apply(m_wim, kDir + L"\\applied"));
     EXPECT_EQ(L"", Compare(m_tree, kDir + L"\\applied", false));
+    // Answered abort to every PROGRESS it heard, and there were some.
+    EXPECT_GT(l.Count(WIM_MSG_PROGRESS), 0u) << "apply";
+    l.messages.clear();
     EXPECT_EQ(0u, Capture(m_tree, kDir + L"\\captured.wim"));
+    EXPECT_GT(l.Count(WIM_MSG_PROGRESS), 0u) << "capture";
+    EXPECT_EQ(0u, Apply(kDir + L"\\captured.wim", kDir + L"\\reapplied"));
+    EXPECT_EQ(L"", Compare(m_tree, kDir + L"\\reapplied", false)) << "capture left files out";
 }
 
 // Unregistering a function removes one of its registrations; with no

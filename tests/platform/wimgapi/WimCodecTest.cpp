@@ -56,6 +56,34 @@ TEST(WimCodecTest, XpressRoundTrips)
     }
 }
 
+// One encoder serves every chunk of a capture: what it kept of earlier
+// chunks must never turn into a match, also after its tables wrap (a chunk
+// moves their base by 64 Ki, so 2^16 chunks pass the wrap).
+TEST(WimCodecTest, XpressEncoderReusedAcrossManyChunks)
+{
+    const size_t kChunks = 66000;
+    CXpressEncoder enc;
+    CXpressDecoder dec;
+    std::vector<uint8_t> shapes[4];
+    for (int kind = 0; kind < 4; ++kind)
+        shapes[kind] = Shape(kind, 1024);
+    std::vector<uint8_t> packed(2048), out(1024);
+    size_t compressed = 0;
+    for (size_t i = 0; i < kChunks; ++i) {
+        // Sizes and starts that move, so that stale positions land inside
+        // the new chunk.
+        const std::vector<uint8_t>& shape = shapes[i % 4];
+        size_t start = i % 97, size = 200 + i % 700;
+        const uint8_t* in = shape.data() + start;
+        size_t n = enc.Compress(in, size, packed.data(), packed.size());
+        if (!n) continue;
+        ++compressed;
+        ASSERT_TRUE(dec.Decompress(packed.data(), n, out.data(), size)) << "chunk " << i;
+        ASSERT_TRUE(std::equal(in, in + size, out.begin())) << "chunk " << i;
+    }
+    EXPECT_GT(compressed, kChunks / 2);
+}
+
 // Damaged chunks fail (or decode to something) without reading or writing
 // outside their buffers; run under a checker this would show an overrun.
 TEST(WimCodecTest, DamagedChunksFailSafely)

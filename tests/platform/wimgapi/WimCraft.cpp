@@ -28,6 +28,8 @@ CWimWriter::Source FromString(const std::string& data, size_t* pos)
 
 } // namespace
 
+const uint64_t kCraftedTime = 129000000000000000ull; // a day in 2009, in FILETIME units
+
 std::string Make(const std::wstring& path, const std::vector<File>& files, wim::Compression compression,
                  bool integrity)
 {
@@ -41,6 +43,8 @@ std::string Make(const std::wstring& path, const std::vector<File>& files, wim::
         d.name = f.name;
         d.attributes = FILE_ATTRIBUTE_NORMAL;
         d.hardLinkId = f.hardLinkId;
+        // A fixed time, as a captured file has, so that two applies match.
+        d.creationTime = d.lastAccessTime = d.lastWriteTime = kCraftedTime;
         size_t pos = 0;
         if (writer.WriteStream(FromString(f.data, &pos), f.data.size(), &d.hash)) return std::string();
         image.Root().children.push_back(d);

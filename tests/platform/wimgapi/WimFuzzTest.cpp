@@ -1,7 +1,8 @@
 // Mutated images through open, load and apply, in one process: a few
 // thousand variants of a handful of small seeds (none, XPRESS, LZX, with an
-// integrity table, with hard links). None may crash, hang, allocate far
-// beyond the image, or write outside its target folder.
+// integrity table, with hard links, split sets). None may crash, hang,
+// allocate far beyond the image, write outside its target folder, or apply
+// anything but the seed's own tree.
 #include <windows.h>
 #include <psapi.h>
 
@@ -27,6 +28,9 @@ const std::wstring kMutant = kDir + L"\\mutant.wim";
 const int kIterations = 2400;
 const DWORD kSlowIteration = 5000;            // ms: a hang, not a slow disk
 const size_t kMemoryCeiling = 256u << 20;     // the seeds are a few hundred KiB
+const size_t kSeeds = 7;
+const size_t kSplitSeed = 2;                  // our own split set
+const LONGLONG kSplitPartSize = 4000;         // bytes: a stream or two per part
 
 // A fixed generator, so that a failure names an iteration that repeats.
 class Rng {
@@ -124,16 +128,40 @@ std::vector<std::wstring> Listing(const std::wstring& dir)
     return names;
 }
 
-// Open, load and apply; the result only has to be a clean success or failure.
-bool Exercise(const std::wstring& wim, bool verify)
+// A seed: the bytes of each part of an image, the first part first.
+struct Seed {
+    std::vector<std::string> parts;
+    std::wstring expected; // the tree the unmutated seed applies to
+};
+
+std::wstring PartPath(const std::wstring& first, size_t part)
 {
-    HANDLE h = WIMCreateFile(wim.c_str(), WIM_GENERIC_READ, WIM_OPEN_EXISTING, verify ? WIM_FLAG_VERIFY : 0, 0,
-                             nullptr);
+    if (part == 0) return first;
+    return first.substr(0, first.size() - 4) + std::to_wstring(part + 1) + first.substr(first.size() - 4);
+}
+
+bool WriteParts(const std::wstring& first, const std::vector<std::string>& parts)
+{
+    for (size_t i = 0; i < parts.size(); ++i)
+        if (!WriteFileBytes(PartPath(first, i), parts[i])) return false;
+    return true;
+}
+
+// Open (with the other parts as references), load and apply; the result
+// only has to be a clean success or failure.
+bool Exercise(const std::wstring& first, size_t parts, bool verify)
+{
+    DWORD flags = verify ? WIM_FLAG_VERIFY : 0;
+    HANDLE h = WIMCreateFile(first.c_str(), WIM_GENERIC_READ, WIM_OPEN_EXISTING, flags, 0, nullptr);
     if (!h) return false;
     WIM_INFO info;
     WIMGetAttributes(h, &info, sizeof(info));
-    bool ok = false;
-    HANDLE img = WIMLoadImage(h, 1);
+    WIMGetImageCount(h);
+    bool ok = true;
+    for (size_t i = 1; i < parts && ok; ++i)
+        ok = WIMSetReferenceFile(h, PartPath(first, i).c_str(), WIM_REFERENCE_APPEND | flags) != FALSE;
+    HANDLE img = ok ? WIMLoadImage(h, 1) : nullptr;
+    ok = false;
     if (img) {
         ok = WIMApplyImage(img, kTarget.c_str(), 0) != FALSE;
         WIMCloseHandle(img);
@@ -142,7 +170,16 @@ bool Exercise(const std::wstring& wim, bool verify)
     return ok;
 }
 
-std::vector<std::string> Seeds()
+// The parts of a split set on disk, first.swm, first2.swm, ...
+std::vector<std::string> ReadParts(const std::wstring& first)
+{
+    std::vector<std::string> parts;
+    for (size_t i = 0; Exists(PartPath(first, i)); ++i)
+        parts.push_back(ReadFileBytes(PartPath(first, i)));
+    return parts;
+}
+
+std::vector<Seed> Seeds()
 {
     std::wstring src = kDir + L"\\src";
     MakeTree(src, {L"sub", L"sub\\deeper"});
@@ -157,7 +194,7 @@ std::vector<std::string> Seeds()
         WriteFileBytes(src + L"\\sub\\s" + std::to_wstring(i) + L".txt", std::string(300 + i, (char)('k' + i)));
     CreateHardLinkW((src + L"\\sub\\link.txt").c_str(), (src + L"\\sub\\deeper\\small.txt").c_str(), nullptr);
 
-    std::vector<std::string> seeds;
+    std::vector<Seed> seeds;
     struct Capture {
         DWORD compression;
         DWORD flags;
@@ -168,15 +205,32 @@ std::vector<std::string> Seeds()
         HANDLE img = h ? WIMCaptureImage(h, src.c_str(), 0) : nullptr;
         if (img) WIMCloseHandle(img);
         if (h) WIMCloseHandle(h);
-        seeds.push_back(ReadFileBytes(path));
+        seeds.push_back({{ReadFileBytes(path)}});
     }
-    seeds.push_back(WimCraft::Make(kDir + L"\\links.wim",
-                                   {{u"a", "alpha", 3}, {u"b", "beta", 3}, {u"c", "alpha", 3}, {u"d", "", 0}},
-                                   wim::Compression::Xpress));
-    // From the independent writer on the Linux side: LZX with an integrity table.
-    seeds.push_back(ReadFileBytes(Fixture(L"fuzz-lzx.wim")));
-    seeds.push_back(ReadFileBytes(Fixture(L"fuzz-xpress.wim")));
+    // Our own split of the XPRESS seed, in parts of a stream or two.
+    std::wstring whole = kDir + L"\\whole.wim", split = kDir + L"\\split.swm";
+    WriteFileBytes(whole, seeds[0].parts[0]);
+    HANDLE h = WIMCreateFile(whole.c_str(), WIM_GENERIC_READ, WIM_OPEN_EXISTING, 0, 0, nullptr);
+    LARGE_INTEGER partSize;
+    partSize.QuadPart = kSplitPartSize;
+    if (h && WIMSplitFile(h, split.c_str(), &partSize, 0)) seeds.push_back({ReadParts(split)});
+    if (h) WIMCloseHandle(h);
+    seeds.push_back({{WimCraft::Make(kDir + L"\\links.wim",
+                                     {{u"a", "alpha", 3}, {u"b", "beta", 3}, {u"c", "alpha", 3}, {u"d", "", 0}},
+                                     wim::Compression::Xpress)}});
+    // From the independent writer on the Linux side: LZX with an integrity
+    // table, XPRESS, and a split LZX set.
+    seeds.push_back({{ReadFileBytes(Fixture(L"fuzz-lzx.wim"))}});
+    seeds.push_back({{ReadFileBytes(Fixture(L"fuzz-xpress.wim"))}});
+    seeds.push_back({ReadParts(Fixture(L"fuzz-split.swm"))});
     return seeds;
+}
+
+// Both ways, so that a file left out and a file made up both show.
+std::wstring SameTree(const std::wstring& expected, const std::wstring& actual)
+{
+    std::wstring d = Compare(expected, actual, false);
+    return d.empty() ? Compare(actual, expected, false) : d;
 }
 
 // A longer campaign by hand: WIM_FUZZ_ITERATIONS and WIM_FUZZ_FIRST.
@@ -193,13 +247,17 @@ TEST(WimFuzzTest, MutatedImagesFailCleanly)
     DeleteTree(kDir);
     CreateDirectoryW(kDir.c_str(), nullptr);
     CreateDirectoryW(kBox.c_str(), nullptr);
-    std::vector<std::string> seeds = Seeds();
+    std::vector<Seed> seeds = Seeds();
+    ASSERT_EQ(kSeeds, seeds.size()) << "a seed could not be made";
     for (size_t i = 0; i < seeds.size(); ++i) {
-        ASSERT_GT(seeds[i].size(), wim::kHeaderSize) << "seed " << i;
-        ASSERT_TRUE(WriteFileBytes(kMutant, seeds[i]));
-        ASSERT_TRUE(Exercise(kMutant, true)) << "seed " << i << " does not apply unmutated";
-        DeleteTree(kTarget);
+        ASSERT_FALSE(seeds[i].parts.empty()) << "seed " << i;
+        ASSERT_GT(seeds[i].parts[0].size(), wim::kHeaderSize) << "seed " << i;
+        ASSERT_TRUE(WriteParts(kMutant, seeds[i].parts));
+        ASSERT_TRUE(Exercise(kMutant, seeds[i].parts.size(), true)) << "seed " << i << " does not apply unmutated";
+        seeds[i].expected = kDir + L"\\expected" + std::to_wstring(i);
+        ASSERT_TRUE(MoveFileW(kTarget.c_str(), seeds[i].expected.c_str())) << "seed " << i;
     }
+    ASSERT_GE(seeds[kSplitSeed].parts.size(), 2u) << "the split seed is one part";
 
     int applied = 0;
     DWORD slowest = 0;
@@ -207,16 +265,26 @@ TEST(WimFuzzTest, MutatedImagesFailCleanly)
     const int iterations = FromEnvironment("WIM_FUZZ_ITERATIONS", kIterations);
     for (int it = first; it < first + iterations; ++it) {
         Rng rng((uint64_t)it);
-        const std::string& seed = seeds[(size_t)it % seeds.size()];
-        ASSERT_TRUE(WriteFileBytes(kMutant, Mutate(seed, rng)));
+        const Seed& seed = seeds[(size_t)it % seeds.size()];
+        std::vector<std::string> parts = seed.parts;
+        size_t victim = rng.Below(parts.size());
+        parts[victim] = Mutate(parts[victim], rng);
+        ASSERT_TRUE(WriteParts(kMutant, parts));
         DWORD start = GetTickCount();
-        if (Exercise(kMutant, rng.Below(2) == 0)) ++applied;
+        bool ok = Exercise(kMutant, parts.size(), rng.Below(2) == 0);
         DWORD took = GetTickCount() - start;
         slowest = std::max(slowest, took);
         ASSERT_LT(took, kSlowIteration) << "iteration " << it;
         std::vector<std::wstring> left = Listing(kBox);
         ASSERT_TRUE(left.empty() || (left.size() == 1 && left[0] == L"target"))
             << "iteration " << it << " wrote beside its target: " << std::string(left[0].begin(), left[0].end());
+        // Every stream and the metadata carry a hash: what applies is the
+        // seed's tree or nothing.
+        if (ok) {
+            ++applied;
+            std::wstring diff = SameTree(seed.expected, kTarget);
+            ASSERT_EQ(L"", diff) << "iteration " << it << " applied a different tree";
+        }
         DeleteTree(kTarget);
     }
     PROCESS_MEMORY_COUNTERS pmc = {};
