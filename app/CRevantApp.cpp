@@ -99,11 +99,7 @@ void CRevantApp::ConnectFileBackup()
 {
     CSBRMgr* pMgr = m_pSBRMgr;
     m_oDiscBurner.SetPrompt(&m_oDiscPrompt);
-    RecoveryDiscQueries queries;
-    queries.bootDriveLetter = [pMgr] { return pMgr->GetUCRDDrvLet(); };
-    queries.firstUserDiscPresent = [pMgr] { return pMgr->FirstUCRDIsExist(); };
-    queries.factoryDiscLetter = [pMgr] { return pMgr->GetSSRDDrvLet(); };
-    m_oDiscBurner.SetRecoveryDiscQueries(queries);
+    m_oDiscBurner.SetRecoveryDiscQueries(RecoveryDiscQueries::FromController(pMgr));
     m_pFileBackupMgr->SetDiscBurner(&m_oDiscBurner);
     m_pFileBackupMgr->SetAsker(&CWaitingDiscPrompt::AskRestore);
     m_pFileBackupMgr->SetRestorePaths(pMgr->GetRestoreSourcePath(), pMgr->GetWindowsDrvLet());

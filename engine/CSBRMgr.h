@@ -128,6 +128,8 @@ public:
     DWORD GetZQOSVer() const { return m_dwZQOSVer; }
     void SetSkipSaveFile(BOOL bSkip) { m_bSkipSaveFile = bSkip; }
     void SetBootCDROMIndex(DWORD dwIndex);
+    // The optical drive Windows PE booted from; INVALID_CDROM_INDEX until set.
+    DWORD GetBootCDROMIndex() const { return m_dwBootCDROMIndex; }
     RecoveryOperation GetOperation() const { return m_enOperation; }
     HRESULT SetNeedShrink(BOOL bNeed) { m_bNeedShrink = bNeed; return S_OK; }
     HRESULT SetNeedWipe() { m_bNeedWipe = TRUE; return S_OK; }

@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "Brennel.h"
 #include "IBurnEventHandler.h"
 #include "IDiscPrompt.h"
+#include "RecoveryDiscQueries.h"
 
 // Failures of our own around a backup disc set.
 constexpr HRESULT kDiscEntryTooBig = (HRESULT)0xE0EE0021;  // a part or piece does not fit on one disc
@@ -53,14 +53,6 @@ struct DiscPlan {
     std::vector<PlannedEntry> entries; // in burning order
     int nDiscCount = 1;
     int nWimCount = 0; // ".wim" and ".dat" files: the images a restore applies
-};
-
-// How the client learns about recovery discs; the application wires it to
-// the recovery controller.
-struct RecoveryDiscQueries {
-    std::function<wchar_t()> bootDriveLetter;   // 0 when unknown
-    std::function<BOOL()> firstUserDiscPresent; // first disc of a user-created set
-    std::function<wchar_t()> factoryDiscLetter; // 0 when unknown
 };
 
 class CDiscBurner {
@@ -134,6 +126,8 @@ private:
     IBurnSession* ActiveBurner();
     bool IsBlankDiscAccepted(int nType, BOOL bBlank, ULONGLONG ullFree) const;
     BOOL PromptForMedium(UINT uTextId);
+    BOOL RefuseDisc(UINT uTextId);
+    HRESULT QueryRecordedDisc(int* pnType, ULONGLONG* pullFree);
 
     BurnEngineLoader* m_pLoader = nullptr;
     IBurnEngine* m_pBrennel = nullptr;

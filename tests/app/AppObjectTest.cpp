@@ -1,7 +1,7 @@
 // The application object in this process on a simulated PC: which language
 // library it loads (registry, the language-switching component, Windows PE's
 // language.ini, flag files), and the host dialog when a page cannot be made
-// or the controller is gone.
+// or the controller is gone, and the waiting-disc dialog of a backup.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,6 +9,7 @@
 #include <sstream>
 #include <algorithm>
 #include <atomic>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "AppTestSupport.h"
 #include <CUiDriver.h>
 #include "CSimPc.h"
+#include "CWaitingDiscDlg.h"
 
 namespace {
 
@@ -464,6 +466,146 @@ TEST(MessageBoxes, OnlyTheBoxItselfIsRelabelled)
     GetDlgItemTextW(owner, IDCANCEL, text, 64);
     EXPECT_STREQ(L"Also mine", text);
     DestroyWindow(owner);
+}
+
+// ---------------------------------------------------------------- waiting for a blank disc
+
+// Empties the writer, or puts a new disc into it.
+enum class Tray { EMPTY, RECORDED, BLANK };
+void LoadWriter(Tray what)
+{
+    CSimPc pc(L"AppObjectTest");
+    ASSERT_TRUE(pc.Open());
+    ASSERT_EQ(S_OK, pc.Update([&](SimPcState& state) -> HRESULT {
+        SimOptical& drive = state.opticals[0];
+        drive.queue.clear();
+        if (!drive.disc.empty()) {
+            HRESULT hr = pc.EjectDisc(state, drive);
+            if (FAILED(hr))
+                return hr;
+        }
+        if (what == Tray::EMPTY)
+            return S_OK;
+        SimDisc disc;
+        disc.id = state.NewId(L"waitdisc");
+        disc.blank = what == Tray::BLANK;
+        disc.capacity = disc.freeSectors = 2298496;
+        CreateDirectoryW((pc.Root() + L"\\discs").c_str(), nullptr);
+        CreateDirectoryW(pc.DiscFolder(disc.id).c_str(), nullptr);
+        state.discs.push_back(disc);
+        return pc.InsertDisc(state, drive, disc.id);
+    }));
+}
+
+// Runs this thread's messages until done() holds: the main window lives on
+// it, and the owner of a modal dialog is disabled through it.
+template <typename F>
+bool PumpUntil(F done, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    }
+    return true;
+}
+
+// A visible dialog of the thread: the waiting-disc dialog (it has the
+// message control) or, without it, a message box.
+HWND DialogOfThread(DWORD threadId, bool waitingDialog)
+{
+    struct Find {
+        bool waiting;
+        HWND found;
+    } find = {waitingDialog, nullptr};
+    EnumThreadWindows(
+        threadId,
+        [](HWND h, LPARAM lp) -> BOOL {
+            Find* f = reinterpret_cast<Find*>(lp);
+            wchar_t cls[16] = L"";
+            GetClassNameW(h, cls, 16);
+            if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(h))
+                return TRUE;
+            if ((GetDlgItem(h, 1359) != nullptr) != f->waiting)
+                return TRUE;
+            f->found = h;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+// A backup asks for a blank disc on its own thread: the waiting-disc dialog
+// runs its modal loop there with the main window (on this thread) as its
+// disabled owner, a recorded disc is refused with a message box on the same
+// thread, and the dialog closes by itself once a blank disc is in.
+TEST(DiscWait, BlankDiscDialogRunsOnTheBackupThread)
+{
+    if (IsPEProfile())
+        GTEST_SKIP() << "the installed Windows desktop";
+    CRevantApp app;
+    app.m_strAppDir = BinFolder().c_str();
+    ASSERT_TRUE(app.LoadRC());
+    CRevantDlg main;
+    ASSERT_TRUE(main.Create(129u, nullptr));
+    main.ShowWindow(SW_SHOW);
+    app.m_pMainWnd = &main;
+    ASSERT_EQ(S_OK, app.m_oDiscBurner.Init());
+    app.m_oDiscBurner.SetPrompt(&app.m_oDiscPrompt);
+    LoadWriter(Tray::EMPTY);
+
+    std::atomic<HRESULT> hr(E_PENDING);
+    std::atomic<DWORD> backupId(0);
+    int nType = 0;
+    ULONGLONG ullFree = 0;
+    std::thread backup([&] {
+        backupId = GetCurrentThreadId();
+        hr = app.m_oDiscBurner.WaitForBlankDisc(&nType, &ullFree);
+    });
+    HWND wait = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return backupId && (wait = DialogOfThread(backupId, true)) != nullptr; }, 15000));
+    EXPECT_EQ(main.GetSafeHwnd(), GetWindow(wait, GW_OWNER));
+    EXPECT_FALSE(IsWindowEnabled(main.GetSafeHwnd())) << "modal to the main window";
+    CString prompt;
+    prompt.LoadString(5289);
+    EXPECT_EQ(std::wstring(prompt.GetString()), CUiDriver::Text(wait, 1359));
+
+    LoadWriter(Tray::RECORDED);
+    HWND box = nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return (box = DialogOfThread(backupId, false)) != nullptr; }, 15000))
+        << "a recorded disc is refused with a message on the backup thread";
+    if (box) {
+        EXPECT_FALSE(CUiDriver::MessageBoxText(box).empty());
+        CUiDriver::AnswerMessageBox(box, IDOK);
+    }
+    EXPECT_TRUE(PumpUntil([&] { return DialogOfThread(backupId, true) != nullptr; }, 15000))
+        << "the tray opened and the dialog is shown again";
+    EXPECT_EQ(E_PENDING, hr.load());
+
+    LoadWriter(Tray::BLANK);
+    bool ended = PumpUntil([&] { return hr.load() != E_PENDING; }, 15000);
+    EXPECT_TRUE(ended) << "the dialog closes once a blank disc is in";
+    // Whatever went wrong, end the wait before the thread is joined.
+    PumpUntil([&] {
+        if (HWND h = DialogOfThread(backupId, true))
+            PostMessageW(h, WM_COMMAND, IDCANCEL, 0);
+        if (HWND h = DialogOfThread(backupId, false))
+            CUiDriver::AnswerMessageBox(h, IDOK);
+        return hr.load() != E_PENDING;
+    }, 30000);
+    backup.join();
+    EXPECT_EQ(S_OK, hr.load());
+    EXPECT_EQ(DTM_DVDR, nType);
+    EXPECT_TRUE(IsWindowEnabled(main.GetSafeHwnd())) << "the owner is enabled again";
+    app.m_pMainWnd = nullptr;
+    main.DestroyWindow();
+    LoadWriter(Tray::EMPTY);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CDiscBurner.h"
+#include "Deadline.h"
 #include "DiscRig.h"
 #include "NvErrorCode.h"
 #include "NvFileUtil.h"
@@ -235,6 +236,24 @@ TEST_F(DiscBurnerTest, BlankDiscWaitAcceptsOnlyLargeBlankDvds)
         for (UINT id : m_user.m_waits)
             EXPECT_EQ(kTextInsertBlankDisc, id);
     }
+}
+
+// A refused disc behind a tray that does not open stays ready: the user is
+// asked again (and may cancel) instead of the disc being refused for ever.
+TEST_F(DiscBurnerTest, BlankDiscWaitBehindALockedTrayCanBeCancelled)
+{
+    ASSERT_FALSE(Load({{DTM_DVDR, kDvdSectors, false}}).empty());
+    ASSERT_TRUE(ChangeWriter([](SimOptical& o) { o.locked = true; }));
+    m_user.Forget();
+    m_user.m_bCancelWaits = true;
+    int nType = 0;
+    ULONGLONG ullFree = 0;
+    HRESULT hr = RunWithDeadline([&] { return m_burner.WaitForBlankDisc(&nType, &ullFree); }, 60000, "locked tray");
+    ASSERT_TRUE(ChangeWriter([](SimOptical& o) { o.locked = false; }));
+    EXPECT_EQ(NV_E_USER_CANCELLED, hr);
+    EXPECT_EQ(std::vector<UINT>{kTextDiscUnusable}, m_user.m_refused);
+    EXPECT_EQ(std::vector<UINT>{kTextInsertBlankDisc}, m_user.m_waits);
+    EXPECT_FALSE(Read().FindOptical(kWriter)->disc.empty()) << "the disc stayed in";
 }
 
 struct PlanFile {

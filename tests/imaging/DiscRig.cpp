@@ -26,10 +26,10 @@ SimPcState Read()
     return state;
 }
 
-bool ChangeWriter(const std::function<void(SimOptical&)>& change)
+bool ChangeWriter(const std::function<void(SimOptical&)>& change, wchar_t wcDrive)
 {
     return Update([&](CSimPc&, SimPcState& s) {
-        SimOptical* drive = s.FindOptical(kWriter);
+        SimOptical* drive = s.FindOptical(wcDrive);
         if (!drive)
             return E_FAIL;
         change(*drive);
@@ -37,7 +37,7 @@ bool ChangeWriter(const std::function<void(SimOptical&)>& change)
     });
 }
 
-std::vector<std::wstring> Load(const std::vector<DiscSpec>& discs)
+std::vector<std::wstring> Load(const std::vector<DiscSpec>& discs, wchar_t wcDrive)
 {
     std::vector<std::wstring> ids;
     bool ok = Update([&](CSimPc& pc, SimPcState& s) {
@@ -55,13 +55,13 @@ std::vector<std::wstring> Load(const std::vector<DiscSpec>& discs)
         }
         return S_OK;
     });
-    return ok && LoadKnown(ids) ? ids : std::vector<std::wstring>();
+    return ok && LoadKnown(ids, wcDrive) ? ids : std::vector<std::wstring>();
 }
 
-bool LoadKnown(const std::vector<std::wstring>& ids)
+bool LoadKnown(const std::vector<std::wstring>& ids, wchar_t wcDrive)
 {
     return Update([&](CSimPc& pc, SimPcState& s) {
-        SimOptical* drive = s.FindOptical(kWriter);
+        SimOptical* drive = s.FindOptical(wcDrive);
         if (!drive)
             return E_FAIL;
         drive->queue.clear();
@@ -108,6 +108,8 @@ BOOL CUser::WaitForMedium(UINT uTextId)
     m_waits.push_back(uTextId);
     if (m_bCancelWaits)
         return FALSE;
+    if (m_onWait)
+        m_onWait();
     for (DWORD waited = 0; waited < kMediumWaitMs; waited += kPollMs) {
         if (m_burner.IsMediaReady() == S_OK)
             return TRUE;

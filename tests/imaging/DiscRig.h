@@ -24,12 +24,12 @@ struct DiscSpec {
 };
 
 SimPcState Read();
-bool ChangeWriter(const std::function<void(SimOptical&)>& change);
-// New discs of the specs: the first goes into the writer (none: the tray
+bool ChangeWriter(const std::function<void(SimOptical&)>& change, wchar_t wcDrive = kWriter);
+// New discs of the specs: the first goes into the drive (none: the tray
 // stays empty), the rest are queued. The new ids, in order.
-std::vector<std::wstring> Load(const std::vector<DiscSpec>& discs);
+std::vector<std::wstring> Load(const std::vector<DiscSpec>& discs, wchar_t wcDrive = kWriter);
 // Puts known discs in: the first into the tray, the rest queued.
-bool LoadKnown(const std::vector<std::wstring>& ids);
+bool LoadKnown(const std::vector<std::wstring>& ids, wchar_t wcDrive = kWriter);
 // A new recorded disc with the label, not in any drive; its id.
 std::wstring NewRecordedDisc(const std::wstring& label);
 // The folder holding a disc's files while it is out of the drive.
@@ -38,7 +38,8 @@ std::wstring DiscFolder(const std::wstring& id);
 std::wstring DiscLabelled(const std::wstring& label);
 
 // A user at the writer: each wait ends as soon as a medium is ready (the
-// tray opening fed the next queued disc), or is cancelled when told to.
+// tray opening fed the next queued disc, or the user's action put one in),
+// or is cancelled when told to.
 class CUser : public IDiscPrompt {
 public:
     explicit CUser(CDiscBurner& burner) : m_burner(burner) {}
@@ -53,6 +54,8 @@ public:
     std::vector<UINT> m_waits;
     std::vector<UINT> m_refused;
     bool m_bCancelWaits = false;
+    // Done when a wait begins, as a user who then inserts a disc.
+    std::function<void()> m_onWait;
 
 private:
     CDiscBurner& m_burner;
