@@ -452,7 +452,7 @@ private:
     void DeleteCopiedImage(wchar_t wcUP);
     HRESULT CopyDiscFiles(wchar_t wcDisc, const wchar_t* pwszDest);
     HRESULT CopyLaterDiscFolder(wchar_t wcDisc, wchar_t wcTarget);
-    HRESULT WaitForBootDrive();
+    HRESULT WaitForBootDrive(BOOL bSettleFirst = FALSE);
     HRESULT RunFactoryReset();
     HRESULT CheckFactoryResetSource(ZQUCRDSetCheck& set);
     HRESULT ShrinkRPDATADisk();
@@ -474,7 +474,6 @@ private:
         std::list<std::wstring> lstSavedFirst;
     };
     HRESULT RunSSRDFactoryReset();
-    HRESULT WaitSSRDDriveReady();
     BOOL SSRDFileListFitsSet(DWORD dwDiscCount);
     HRESULT CheckSSRDDisc(DWORD* pdwDiscCount);
     HRESULT WaitFirstSSRDDisc(DWORD* pdwDiscCount);

@@ -11,6 +11,7 @@
 #include "NvErrorCode.h"
 #include "NvFileUtil.h"
 #include "NvSysUtil.h"
+#include "WimPtr.h"
 
 namespace {
 
@@ -23,15 +24,6 @@ const DWORD kSecondImage = 2;
 const DWORD kMinimalImage = 3;
 const DWORD kPercentStart = 1;
 const DWORD kPercentDone = 100;
-
-struct WimReleaser {
-    void operator()(CWimMgr* p) const
-    {
-        if (p)
-            p->Release();
-    }
-};
-using WimPtr = std::unique_ptr<CWimMgr, WimReleaser>;
 
 } // namespace
 

@@ -14,6 +14,7 @@
 #include "CWimMgr.h"
 #include "NvErrorCode.h"
 #include "NvFileUtil.h"
+#include "WimPtr.h"
 
 namespace {
 
@@ -28,15 +29,6 @@ const wchar_t kRamSaveFolder[] = L"X:\\SystemRecovery\\RP\\zq\\recovery\\savefil
 const DWORD kFirstImage = 1;
 const DWORD kFirstDisc = 1;
 const DWORD kPercentDone = 100;
-
-struct WimReleaser {
-    void operator()(CWimMgr* p) const
-    {
-        if (p)
-            p->Release();
-    }
-};
-using WimPtr = std::unique_ptr<CWimMgr, WimReleaser>;
 
 bool EndsWithNoCase(const std::wstring& wstr, const wchar_t* pwszTail)
 {
@@ -73,23 +65,6 @@ DWORD WINAPI CSBRMgr::ZQSSRDFactoryResetThread(LPVOID pvMgr)
 }
 
 // ------------------------------------------------------------ the discs
-
-HRESULT CSBRMgr::WaitSSRDDriveReady()
-{
-    const DWORD dwPoll = m_pEnv->DiscPollMilliseconds();
-    for (;;) {
-        // Without the burn object no disc can ever become ready, and a user
-        // who gave up must not be kept waiting.
-        if (m_bUserAbort)
-            return NV_E_USER_CANCELLED;
-        if (!m_pIBurnMgmt)
-            return NV_E_ALLOC;
-        // The tray has just opened: a drive needs a while before it answers.
-        m_pEnv->Clock().Sleep(dwPoll);
-        if (SUCCEEDED(IsBootDriveReady()))
-            return S_OK;
-    }
-}
 
 // Every index of the file list names a disc of the set: the discs count
 // from 0 without a gap, so that each index has a disc to come from.
@@ -131,7 +106,7 @@ HRESULT CSBRMgr::WaitFirstSSRDDisc(DWORD* pdwDiscCount)
         LockTray(FALSE);
         EjectTray(TRUE);
         m_enZQStatus = OS_WAIT_DISC;
-        HRESULT hr = WaitSSRDDriveReady();
+        HRESULT hr = WaitForBootDrive(TRUE);
         if (FAILED(hr))
             return hr;
         LockTray(TRUE);
@@ -149,7 +124,7 @@ HRESULT CSBRMgr::WaitNextSSRDDisc(DWORD dwDiscCount)
         LockTray(FALSE);
         EjectTray(TRUE);
         m_enZQStatus = OS_WAIT_DISC;
-        HRESULT hr = WaitSSRDDriveReady();
+        HRESULT hr = WaitForBootDrive(TRUE);
         if (FAILED(hr))
             return hr;
         LockTray(TRUE);

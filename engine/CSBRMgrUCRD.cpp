@@ -257,8 +257,9 @@ HRESULT CSBRMgr::CopyLaterDiscFolder(wchar_t wcDisc, wchar_t wcTarget)
 }
 
 // Without the burn object no disc ever becomes ready, and a user who gave
-// up must not be kept waiting.
-HRESULT CSBRMgr::WaitForBootDrive()
+// up must not be kept waiting. A tray that has just opened needs a while
+// before the drive answers: bSettleFirst waits before the first question.
+HRESULT CSBRMgr::WaitForBootDrive(BOOL bSettleFirst)
 {
     const DWORD dwPoll = m_pEnv->DiscPollMilliseconds();
     for (;;) {
@@ -266,9 +267,12 @@ HRESULT CSBRMgr::WaitForBootDrive()
             return NV_E_USER_CANCELLED;
         if (!m_pIBurnMgmt)
             return NV_E_ALLOC;
+        if (bSettleFirst)
+            m_pEnv->Clock().Sleep(dwPoll);
         if (SUCCEEDED(IsBootDriveReady()))
             return S_OK;
-        m_pEnv->Clock().Sleep(dwPoll);
+        if (!bSettleFirst)
+            m_pEnv->Clock().Sleep(dwPoll);
     }
 }
 
