@@ -7,6 +7,7 @@
 #          a plain Win32 program doing the same file calls on 1, 2, 4 threads;
 #   large  LARGE_MIB (2048) in four large files, beside the disk's own rate
 #          (LARGE_MIB=0 leaves it out).
+# BENCH_TREES picks which of "tree small large" to run (all by default).
 # The trees are made once and kept under build/bench-wim (rm it to remake).
 set -euo pipefail
 # A prefix of its own, so that the benchmark may run beside the tests.
@@ -174,7 +175,8 @@ bench_large() {
   rm -rf "$work/a1" "$work"/*.wim
 }
 
-bench_tree tree "$work/tree" floor
-bench_tree small "$work/small" floor
-[ "$large_mib" -gt 0 ] && bench_large
+trees=${BENCH_TREES:-tree small large}
+[[ " $trees " == *" tree "* ]] && bench_tree tree "$work/tree" floor
+[[ " $trees " == *" small "* ]] && bench_tree small "$work/small" floor
+[[ " $trees " == *" large "* ]] && [ "$large_mib" -gt 0 ] && bench_large
 exit 0

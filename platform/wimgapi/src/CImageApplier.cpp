@@ -22,9 +22,11 @@ const uint64_t kPrefetchLargest = 1024 * 1024;
 const uint64_t kPrefetchBytes = 8 * 1024 * 1024;
 const size_t kPrefetchFiles = 256;
 const size_t kPrefetchFrom = 4;
-// Files at hand written side by side: from this many, on this many threads.
+// Files at hand written together: from this many.
 const size_t kBatchFrom = 4;
-const size_t kWriterLanes = 4;
+// Batches and their data handed to the writer and not yet reported.
+const size_t kBatchesAhead = 16;
+const uint64_t kBatchBytesAhead = 16 * 1024 * 1024;
 
 // Attributes given to CreateFileW, so that most files need no second call
 // by path; read-only is set last, after the data and times.
@@ -35,6 +37,12 @@ DWORD CreationAttributes(const WimDentry& f)
 }
 
 bool NeedsAttributeCall(const WimDentry& f) { return (f.attributes & FILE_ATTRIBUTE_READONLY) != 0; }
+
+std::wstring FoldCase(std::wstring path)
+{
+    if (!path.empty()) CharUpperBuffW(&path[0], (DWORD)path.size());
+    return path;
+}
 
 FILETIME ToFileTime(uint64_t t)
 {
@@ -104,10 +112,11 @@ void CImageApplier::SendFileInfo(const WimDentry& file, const std::wstring& disp
     CMessageSink::Instance().Send(m_hMessages, WIM_MSG_FILEINFO, (WPARAM)display.c_str(), (LPARAM)&fd);
 }
 
-DWORD CImageApplier::Report(DWORD err)
+DWORD CImageApplier::Report(DWORD err) { return Report(err, m_path.Display()); }
+
+DWORD CImageApplier::Report(DWORD err, const std::wstring& display)
 {
     if (!err || err == ERROR_REQUEST_ABORTED) return err;
-    std::wstring display = m_path.Display();
     DWORD answer = CMessageSink::Instance().Send(m_hMessages, WIM_MSG_ERROR, (WPARAM)display.c_str(), (LPARAM)err);
     return answer == WIM_MSG_SKIP_ERROR ? 0 : err;
 }
@@ -131,6 +140,13 @@ DWORD CImageApplier::Apply(const CImageMetadata& image, const std::wstring& targ
     m_lastPercent = 0;
     CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, 0, 0);
     DWORD err = ApplyDirectory(image.Root(), true);
+    if (err) {
+        // Nothing more is reported once the apply has stopped.
+        if (m_batchWriter) m_batchWriter->Wait();
+        m_batches.clear();
+        return err;
+    }
+    err = ReportWritten(true);
     if (err) return err;
     m_doneUnits = m_totalUnits;
     Progress();
@@ -189,9 +205,8 @@ DWORD CImageApplier::WriteBatchFile(const BatchFile& job)
     }
     if (!h.Valid()) return GetLastError() ? GetLastError() : ERROR_OPEN_FAILED;
     DWORD written = 0;
-    if (job.data && !job.data->empty() &&
-        (!WriteFile(h.Get(), job.data->data(), (DWORD)job.data->size(), &written, nullptr) ||
-         written != job.data->size())) {
+    if (!job.data.empty() &&
+        (!WriteFile(h.Get(), job.data.data(), (DWORD)job.data.size(), &written, nullptr) || written != job.data.size())) {
         DWORD err = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
         h.Reset();
         DeleteFileW(path);
@@ -208,47 +223,80 @@ DWORD CImageApplier::WriteBatchFile(const BatchFile& job)
 // about four), then errors, FILEINFO and progress in order.
 DWORD CImageApplier::ApplyBatch(const WimDentry& dir, size_t first, size_t* endOut)
 {
+    // The data waiting to be written stays bounded.
+    DWORD err = ReportWritten(m_batchBytes + kPrefetchBytes > kBatchBytesAhead);
+    if (err) return err;
+    std::unique_ptr<Batch> batch(new Batch());
     size_t end = *endOut;
-    std::vector<BatchFile> jobs;
     *endOut = first;
     for (size_t i = first; i < end; ++i) {
         const WimDentry& f = dir.children[i];
         if (!m_path.Push(f.name)) {
             m_path.Pop();
-            end = i; // the rest goes one by one, where the error is reported
-            break;
+            break; // the rest goes one by one, where the error is reported
         }
         *endOut = i + 1;
-        BatchFile job{&f, m_path.Extended(), m_path.Display(), nullptr, 0};
+        BatchFile job{&f, m_path.Extended(), m_path.Display(), {}, 0};
         m_path.Pop();
         bool process = true;
-        DWORD err = AskProcess(job.display, &process);
+        err = AskProcess(job.display, &process);
         if (err) return err;
+        auto ready = f.hash.IsZero() ? m_ready.end() : m_ready.find(f.hash);
         if (!process) {
-            m_doneUnits += 1 + (f.hash.IsZero() ? 0 : m_ready[f.hash].size());
+            m_doneUnits += 1 + (ready == m_ready.end() ? 0 : ready->second.size());
             continue;
         }
-        if (!f.hash.IsZero()) job.data = &m_ready[f.hash];
-        jobs.push_back(std::move(job));
+        if (ready != m_ready.end()) {
+            job.data.swap(ready->second);
+            m_ready.erase(ready);
+        }
+        m_batchPaths.insert(FoldCase(job.path));
+        batch->bytes += job.data.size();
+        batch->files.push_back(std::move(job));
     }
-    size_t lanes = std::min<size_t>(kWriterLanes, jobs.size());
-    CWorkerPool::Instance().Run(lanes, [&](size_t lane, unsigned) {
-        for (size_t k = lane; k < jobs.size(); k += lanes)
-            jobs[k].error = WriteBatchFile(jobs[k]);
+    // Wine's file calls, not the processor, bound the writing of small files:
+    // one thread writes them while the files and folders that follow are
+    // decoded and applied.
+    if (!m_batchWriter) m_batchWriter.reset(new CBackgroundWriter(kBatchesAhead));
+    Batch* queued = batch.get();
+    m_batchBytes += batch->bytes;
+    ++m_batchesSubmitted;
+    m_batches.push_back(std::move(batch));
+    m_batchWriter->Submit([queued]() -> unsigned long {
+        for (BatchFile& job : queued->files)
+            job.error = WriteBatchFile(job);
+        queued->written.store(true, std::memory_order_release);
+        return 0;
     });
-    for (BatchFile& job : jobs) {
-        m_path.Push(job.file->name);
-        DWORD err = job.error ? Report(job.error) : 0;
-        m_path.Pop();
-        if (err) return err;
-        if (job.error) continue;
-        if (job.data) m_written.emplace(job.file->hash, job.path);
-        m_doneUnits += 1 + (job.data ? job.data->size() : 0);
-        SendFileInfo(*job.file, job.display);
-        Progress();
+    return 0;
+}
+
+// Reports the batches written so far (all of them, waiting, when `all`) in
+// order: errors, FILEINFO and progress. Folders whose files are all written
+// then get their times.
+DWORD CImageApplier::ReportWritten(bool all)
+{
+    if (all && m_batchWriter) m_batchWriter->Wait();
+    while (!m_batches.empty() && m_batches.front()->written.load(std::memory_order_acquire)) {
+        std::unique_ptr<Batch> batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        m_batchBytes -= batch->bytes;
+        ++m_batchesReported;
+        for (BatchFile& job : batch->files) {
+            m_batchPaths.erase(m_batchPaths.find(FoldCase(job.path)));
+            DWORD err = job.error ? Report(job.error, job.display) : 0;
+            if (err) return err;
+            if (job.error) continue;
+            if (!job.file->hash.IsZero()) m_written.emplace(job.file->hash, job.path);
+            m_doneUnits += 1 + job.data.size();
+            SendFileInfo(*job.file, job.display);
+            Progress();
+        }
     }
-    for (const BatchFile& job : jobs)
-        if (job.data) m_ready.erase(job.file->hash);
+    while (!m_finishedFolders.empty() && m_finishedFolders.front().afterBatches <= m_batchesReported) {
+        SetFolderTimes(m_finishedFolders.front().path, *m_finishedFolders.front().dir);
+        m_finishedFolders.pop_front();
+    }
     return 0;
 }
 
@@ -272,26 +320,35 @@ DWORD CImageApplier::ApplyDirectory(const WimDentry& dir, bool isRoot)
             }
         }
         bool fits = m_path.Push(child.name);
-        DWORD err = 0;
-        if (!fits) {
-            err = Report(ERROR_FILENAME_EXCED_RANGE);
-        } else if (child.IsDirectory()) {
-            err = ApplySubdirectory(child);
-        } else {
-            err = ApplyFile(child);
-        }
+        DWORD err = fits ? FinishBatchWriting(m_path.Extended()) : Report(ERROR_FILENAME_EXCED_RANGE);
+        if (!err && fits) err = child.IsDirectory() ? ApplySubdirectory(child) : ApplyFile(child);
         m_path.Pop();
         if (err) return err;
     }
     if (isRoot) return 0;
-    // Times last: creating the children changed them.
-    CScopedHandle h(CreateFileW(m_path.Extended().c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    // Times last: creating the children changed them, and a batch of them
+    // may still be being written.
+    if (m_batchesReported == m_batchesSubmitted) SetFolderTimes(m_path.Extended(), dir);
+    else m_finishedFolders.push_back({m_path.Extended(), &dir, m_batchesSubmitted});
+    return 0;
+}
+
+// An entry named like a file of the batch being written (a damaged image
+// may repeat a name) waits for it, so that the later one wins as it would
+// alone.
+DWORD CImageApplier::FinishBatchWriting(const std::wstring& path)
+{
+    return m_batchPaths.count(FoldCase(path)) ? ReportWritten(true) : 0;
+}
+
+void CImageApplier::SetFolderTimes(const std::wstring& path, const WimDentry& dir)
+{
+    CScopedHandle h(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (h.Valid()) SetTimes(h.Get(), dir);
     h.Reset();
     if (dir.attributes & kAttributeMask)
-        SetFileAttributesW(m_path.Extended().c_str(), (dir.attributes & kAttributeMask) | FILE_ATTRIBUTE_DIRECTORY);
-    return 0;
+        SetFileAttributesW(path.c_str(), (dir.attributes & kAttributeMask) | FILE_ATTRIBUTE_DIRECTORY);
 }
 
 DWORD CImageApplier::ApplySubdirectory(const WimDentry& dir)

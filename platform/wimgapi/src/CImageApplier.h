@@ -5,10 +5,15 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <deque>
 #include <map>
+#include <set>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "CBackgroundWriter.h"
 #include "CImageMetadata.h"
 #include "CLongPath.h"
 
@@ -29,17 +34,32 @@ private:
         const WimDentry* file;
         std::wstring path;
         std::wstring display;
-        const std::vector<uint8_t>* data; // null for an empty file
+        std::vector<uint8_t> data; // decoded ahead, moved out of m_ready
         DWORD error;
     };
+    struct Batch {
+        std::vector<BatchFile> files;
+        uint64_t bytes = 0;
+        std::atomic<bool> written{false}; // set by the writer's thread
+    };
+    struct FinishedFolder {
+        std::wstring path;
+        const WimDentry* dir;
+        uint64_t afterBatches; // its times wait until this many are reported
+    };
     bool Batchable(const WimDentry& file) const;
-    // Applies files first.. of dir up to *end; *end becomes where it stopped.
+    // Hands files first.. of dir up to *end to the batch writer; *end becomes
+    // where it stopped.
     DWORD ApplyBatch(const WimDentry& dir, size_t first, size_t* end);
+    DWORD ReportWritten(bool all);
+    DWORD FinishBatchWriting(const std::wstring& path);
+    void SetFolderTimes(const std::wstring& path, const WimDentry& dir);
     static DWORD WriteBatchFile(const BatchFile& job);
     DWORD ApplyFile(const WimDentry& file);
     DWORD WriteData(HANDLE file, const WimDentry& entry);
     bool CopyWritten(HANDLE file, const WimDentry& entry, DWORD* err);
     DWORD Report(DWORD err);
+    DWORD Report(DWORD err, const std::wstring& display);
     DWORD AskProcess(const std::wstring& display, bool* process);
     void SendFileInfo(const WimDentry& file, const std::wstring& display);
     void Progress();
@@ -61,4 +81,14 @@ private:
     DWORD m_lastPercent = 0;
     DWORD m_startTick = 0;
     std::vector<uint8_t> m_buffer;
+    // The batches being written, oldest first, and the folders finished
+    // meanwhile, whose times wait for them. The writer goes first on
+    // destruction.
+    std::deque<std::unique_ptr<Batch>> m_batches;
+    std::multiset<std::wstring> m_batchPaths; // their paths, upper case
+    uint64_t m_batchBytes = 0;
+    uint64_t m_batchesSubmitted = 0;
+    uint64_t m_batchesReported = 0;
+    std::deque<FinishedFolder> m_finishedFolders;
+    std::unique_ptr<CBackgroundWriter> m_batchWriter;
 };

@@ -8,36 +8,6 @@ thread_local bool t_onWorker = false;
 
 bool CWorkerPool::OnWorker() { return t_onWorker; }
 
-#ifdef _WIN32
-// Exclusive hold of a slim lock for a scope.
-class CWorkerPool::Lock {
-public:
-    explicit Lock(SRWLOCK& lock) : m_lock(lock) { AcquireSRWLockExclusive(&m_lock); }
-    ~Lock() { ReleaseSRWLockExclusive(&m_lock); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-    // Waits on cv (the lock held) until done() holds.
-    template <class F> void Wait(CONDITION_VARIABLE& cv, F done)
-    {
-        while (!done())
-            SleepConditionVariableSRW(&cv, &m_lock, INFINITE, 0);
-    }
-
-private:
-    SRWLOCK& m_lock;
-};
-#define POOL_NOTIFY_ALL(cv) WakeAllConditionVariable(&(cv))
-#else
-class CWorkerPool::Lock {
-public:
-    explicit Lock(std::mutex& lock) : m_guard(lock) {}
-    template <class F> void Wait(std::condition_variable& cv, F done) { cv.wait(m_guard, done); }
-
-private:
-    std::unique_lock<std::mutex> m_guard;
-};
-#define POOL_NOTIFY_ALL(cv) (cv).notify_all()
-#endif
 
 CWorkerPool& CWorkerPool::Instance()
 {
@@ -66,9 +36,9 @@ void CWorkerPool::Work(unsigned worker)
         ++done;
     }
     if (!done) return;
-    Lock guard(m_lock);
+    CSlimLock::Guard guard(m_lock);
     m_finished += done;
-    if (m_finished == m_count) POOL_NOTIFY_ALL(m_done);
+    if (m_finished == m_count) m_done.NotifyAll();
 }
 
 void CWorkerPool::Loop(unsigned worker)
@@ -77,7 +47,7 @@ void CWorkerPool::Loop(unsigned worker)
     unsigned long long seen = 0;
     for (;;) {
         {
-            Lock guard(m_lock);
+            CSlimLock::Guard guard(m_lock);
             guard.Wait(m_wake, [&] { return m_generation != seen; });
             seen = m_generation;
         }
@@ -93,19 +63,19 @@ void CWorkerPool::Run(size_t count, const std::function<void(size_t, unsigned)>&
             piece(i, 0);
         return;
     }
-    Lock run(m_runLock);
+    CSlimLock::Guard run(m_runLock);
     {
-        Lock guard(m_lock);
+        CSlimLock::Guard guard(m_lock);
         m_piece = &piece;
         m_count = count;
         m_finished = 0;
         m_next = 0;
         ++m_generation;
     }
-    POOL_NOTIFY_ALL(m_wake);
+    m_wake.NotifyAll();
     t_onWorker = true; // a piece that starts a job of its own runs it alone
     Work(0);
     t_onWorker = false;
-    Lock guard(m_lock);
+    CSlimLock::Guard guard(m_lock);
     guard.Wait(m_done, [&] { return m_finished == m_count; });
 }

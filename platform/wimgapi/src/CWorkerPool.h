@@ -9,12 +9,7 @@
 #include <thread>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <condition_variable>
-#include <mutex>
-#endif
+#include "CSlimLock.h"
 
 class CWorkerPool {
 public:
@@ -38,22 +33,10 @@ private:
     void Loop(unsigned worker);
     void Work(unsigned worker);
 
-    // Under Wine the slim lock and condition variable wait on futexes in
-    // the process, where a mutex and event of the C++ library make a round
-    // trip to the server for every wake: several per job.
-    class Lock;
-    class Signal;
-#ifdef _WIN32
-    SRWLOCK m_runLock = SRWLOCK_INIT;
-    SRWLOCK m_lock = SRWLOCK_INIT;
-    CONDITION_VARIABLE m_wake = CONDITION_VARIABLE_INIT;
-    CONDITION_VARIABLE m_done = CONDITION_VARIABLE_INIT;
-#else
-    std::mutex m_runLock;
-    std::mutex m_lock;
-    std::condition_variable m_wake;
-    std::condition_variable m_done;
-#endif
+    CSlimLock m_runLock;
+    CSlimLock m_lock;
+    CSlimLock::Condition m_wake;
+    CSlimLock::Condition m_done;
     std::atomic<const std::function<void(size_t, unsigned)>*> m_piece{nullptr};
     std::atomic<size_t> m_count{0};
     std::atomic<size_t> m_next{0};

@@ -188,8 +188,14 @@ BOOL WINAPI WIMApplyImage(HANDLE hImage, PCWSTR pszPath, DWORD dwApplyFlags)
     if (!image) return FALSE;
     if (Empty(pszPath) || !image->Loaded()) return Fail(ERROR_INVALID_PARAMETER);
     return Guarded<BOOL>(FALSE, [&] {
-        CImageApplier applier(*image->Wim(), image->WimHandle(), dwApplyFlags);
-        return Done(applier.Apply(image->Metadata(), pszPath));
+        DWORD err = 0;
+        {
+            // Ended before the result is set: ending its writer's thread
+            // may change the thread's last error.
+            CImageApplier applier(*image->Wim(), image->WimHandle(), dwApplyFlags);
+            err = applier.Apply(image->Metadata(), pszPath);
+        }
+        return Done(err);
     });
 }
 

@@ -206,3 +206,29 @@ TEST_F(WimHostileTest, HardLinkIdWithDifferentData)
         }
     }
 }
+
+// A name repeated in one folder (in another case too): the later entry wins,
+// also when the earlier one is among small files written side by side.
+TEST_F(WimHostileTest, RepeatedNameLaterEntryWins)
+{
+    const std::string big(2 * kMiB + 3, 'B');
+    struct Case {
+        const char* what;
+        std::vector<WimCraft::File> files;
+        const char* expected;
+    };
+    std::vector<Case> cases = {
+        {"small then large", {{u"a1", "one"}, {u"a2", "two"}, {u"a3", "three"}, {u"a4", "four"}, {u"A2", big}}, nullptr},
+        {"large then small", {{u"a2", big}, {u"a1", "one"}, {u"a3", "three"}, {u"a4", "four"}, {u"A2", "two"}}, "two"},
+        {"both small", {{u"a1", "one"}, {u"a2", "two"}, {u"a3", "three"}, {u"a4", "four"}, {u"a2", "again"}}, "again"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_FALSE(WimCraft::Make(kWim, c.files, wim::Compression::Xpress).empty()) << c.what;
+        std::wstring out = kDir + L"\\repeated";
+        DeleteTree(out);
+        Outcome o = OpenLoadApply(kWim, out, true);
+        ASSERT_TRUE(o.applied) << c.what << ": " << o.error;
+        EXPECT_EQ(c.expected ? std::string(c.expected) : big, ReadFileBytes(out + L"\\a2")) << c.what;
+        EXPECT_EQ("four", ReadFileBytes(out + L"\\a4")) << c.what;
+    }
+}

@@ -77,6 +77,13 @@ bool SameFile(const std::wstring& a, const std::wstring& b)
     return ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
+unsigned long long WriteTime(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Long(path).c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (unsigned long long)data.ftLastWriteTime.dwHighDateTime << 32 | data.ftLastWriteTime.dwLowDateTime;
+}
+
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
 {
     HANDLE h = CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

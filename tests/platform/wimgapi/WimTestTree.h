@@ -21,6 +21,8 @@ std::wstring Long(const std::wstring& path);
 std::wstring Compare(const std::wstring& expected, const std::wstring& actual, bool attributes);
 inline bool Exists(const std::wstring& path) { return GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool SameFile(const std::wstring& a, const std::wstring& b);
+// Last write time of a file or folder, 0 when it cannot be read.
+unsigned long long WriteTime(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool MakeTree(const std::wstring& root, const std::vector<std::wstring>& folders);

@@ -459,6 +459,9 @@ TEST_F(WimgapiTest, ManySmallFilesRoundTrip)
         ApplyResult r = ApplyWim(wim, {}, out);
         ASSERT_TRUE(r.ok) << c << ": error " << r.error;
         EXPECT_EQ(L"", Compare(src, out, false)) << c;
+        // Folder times are set once the files written side by side are in.
+        for (const wchar_t* folder : {L"\\a", L"\\b"})
+            EXPECT_EQ(WriteTime(src + folder), WriteTime(out + folder)) << c;
     }
     // Skips and an abort among files written side by side.
     Recorder skip;

@@ -1,0 +1,61 @@
+#include "CBackgroundWriter.h"
+
+CBackgroundWriter::CBackgroundWriter(size_t depth) : m_depth(depth ? depth : 1)
+{
+    m_thread = std::thread([this] { Loop(); });
+}
+
+CBackgroundWriter::~CBackgroundWriter()
+{
+    {
+        CSlimLock::Guard guard(m_lock);
+        m_stop = true;
+    }
+    m_changed.NotifyAll();
+    m_thread.join();
+}
+
+void CBackgroundWriter::Loop()
+{
+    for (;;) {
+        Job job;
+        {
+            CSlimLock::Guard guard(m_lock);
+            guard.Wait(m_changed, [&] { return !m_jobs.empty() || m_stop; });
+            if (m_jobs.empty()) return; // stopping, nothing left
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            if (m_error) {
+                m_changed.NotifyAll();
+                continue; // dropped: an earlier write failed
+            }
+            ++m_running;
+        }
+        unsigned long err = job();
+        {
+            CSlimLock::Guard guard(m_lock);
+            --m_running;
+            if (err && !m_error) m_error = err;
+        }
+        m_changed.NotifyAll();
+    }
+}
+
+void CBackgroundWriter::Submit(Job job)
+{
+    {
+        CSlimLock::Guard guard(m_lock);
+        guard.Wait(m_changed, [&] { return m_jobs.size() + m_running < m_depth; });
+        m_jobs.push_back(std::move(job));
+    }
+    m_changed.NotifyAll();
+}
+
+unsigned long CBackgroundWriter::Wait()
+{
+    CSlimLock::Guard guard(m_lock);
+    guard.Wait(m_changed, [&] { return m_jobs.empty() && m_running == 0; });
+    unsigned long err = m_error;
+    m_error = 0;
+    return err;
+}
