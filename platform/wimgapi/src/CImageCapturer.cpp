@@ -6,7 +6,6 @@
 #include "CMessageSink.h"
 #include "CScopedHandle.h"
 #include "CWimWriter.h"
-#include "CWorkerPool.h"
 #include "wimgapi.h"
 
 namespace {
@@ -25,7 +24,11 @@ const uint64_t kBatchLargest = 1024 * 1024;
 const uint64_t kBatchBytes = 8 * 1024 * 1024;
 const size_t kBatchFiles = 256;
 const size_t kBatchFrom = 4;
-const size_t kReaderLanes = 4;
+// Reading ahead of the store, on threads of its own (Wine's file calls
+// gain little beyond two), up to this much.
+const unsigned kReaderThreads = 2;
+const uint64_t kReadAheadBytes = 16 * 1024 * 1024;
+const size_t kReadAheadFiles = 4096;
 
 } // namespace
 
@@ -111,6 +114,9 @@ DWORD CImageCapturer::Scan(WimDentry* dir, std::vector<uint64_t>* sizes, bool is
             m_info.dirCount++;
         } else {
             uint64_t size = (uint64_t)fd.nFileSizeHigh << 32 | fd.nFileSizeLow;
+            if (!m_path.Push(d.name)) return ERROR_FILENAME_EXCED_RANGE;
+            m_paths.push_back(m_path.Extended());
+            m_path.Pop();
             sizes->push_back(size);
             m_totalUnits += size + 1;
         }
@@ -170,19 +176,23 @@ DWORD CImageCapturer::StoreFile(WimDentry* file, uint64_t scannedSize)
 }
 
 // One file: asked about, then stored; an error the callbacks skip drops it.
-DWORD CImageCapturer::StoreEntry(WimDentry* file, uint64_t scanned, const std::wstring& display, bool* keep)
+DWORD CImageCapturer::StoreEntry(WimDentry* file, std::vector<uint64_t>::const_iterator* size,
+                                 const std::wstring& display, bool* keep)
 {
+    BatchFile job{file, **size, m_path.Extended(), display, false, {}, 0, 0, (size_t)(*size - m_firstSize)};
+    ++*size;
     bool process = true;
     DWORD err = AskProcess(display, &process);
     if (err) return err;
     m_doneUnits += 1;
     if (!process) {
         *keep = false;
-        m_doneUnits += scanned;
+        m_doneUnits += job.scanned;
         Progress();
         return 0;
     }
-    return Finish(StoreFile(file, scanned), display, keep);
+    TakeRead(job);
+    return Finish(StoreRead(job), display, keep);
 }
 
 // The end of one file's store: an error goes to the callbacks, which may
@@ -200,31 +210,17 @@ DWORD CImageCapturer::Finish(DWORD err, const std::wstring& display, bool* keep)
     return 0;
 }
 
-// Opens and reads one small file of a batch whole; runs on a worker. A file
-// with several links, or grown past the batch's limit, is left for the
-// one-by-one path.
-void CImageCapturer::ReadAhead(BatchFile& job)
+// The file as the reader read it ahead, or left for StoreFile.
+void CImageCapturer::TakeRead(BatchFile& job)
 {
-    CScopedHandle h(CreateFileW(job.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!h.Valid()) {
-        job.error = GetLastError() ? GetLastError() : ERROR_OPEN_FAILED;
-        return;
-    }
-    FILE_STANDARD_INFO standard;
-    if (!GetFileInformationByHandleEx(h.Get(), FileStandardInfo, &standard, sizeof(standard)) ||
-        standard.NumberOfLinks > 1 || (uint64_t)standard.EndOfFile.QuadPart > kBatchLargest) {
-        job.alone = true;
-        return;
-    }
-    job.data.resize((size_t)standard.EndOfFile.QuadPart);
-    DWORD got = 0;
-    if (!job.data.empty() && (!ReadFile(h.Get(), job.data.data(), (DWORD)job.data.size(), &got, nullptr) ||
-                              got != job.data.size()))
-        job.error = GetLastError() ? GetLastError() : ERROR_HANDLE_EOF;
+    CFileReadAhead::Result read = m_readAhead ? m_readAhead->Take(job.order) : CFileReadAhead::Result();
+    if (!m_readAhead) read.alone = true;
+    job.data.swap(read.data);
+    job.error = read.error;
+    job.alone = read.alone;
 }
 
-// Stores what ReadAhead read, as StoreFile would have.
+// Stores what was read ahead, as StoreFile would have.
 DWORD CImageCapturer::StoreRead(BatchFile& job)
 {
     if (job.error) return job.error;
@@ -257,7 +253,9 @@ DWORD CImageCapturer::StoreBatch(WimDentry* dir, size_t first, size_t end, std::
     for (size_t i = first; i < end; ++i) {
         WimDentry& f = dir->children[i];
         if (!m_path.Push(f.name)) return ERROR_FILENAME_EXCED_RANGE;
-        BatchFile job{&f, *(*size)++, m_path.Extended(), m_path.Display(), false, {}, 0, i - first};
+        BatchFile job{&f, **size, m_path.Extended(), m_path.Display(), false, {}, 0, i - first,
+                      (size_t)(*size - m_firstSize)};
+        ++*size;
         m_path.Pop();
         bool process = true;
         DWORD err = AskProcess(job.display, &process);
@@ -270,12 +268,8 @@ DWORD CImageCapturer::StoreBatch(WimDentry* dir, size_t first, size_t end, std::
         }
         jobs.push_back(std::move(job));
     }
-    size_t lanes = std::min<size_t>(kReaderLanes, jobs.size());
-    CWorkerPool::Instance().Run(lanes, [&](size_t lane, unsigned) {
-        for (size_t k = lane; k < jobs.size(); k += lanes)
-            ReadAhead(jobs[k]);
-    });
     for (BatchFile& job : jobs) {
+        TakeRead(job);
         m_path.Push(job.file->name);
         bool kept = true;
         DWORD err = Finish(StoreRead(job), job.display, &kept);
@@ -328,7 +322,7 @@ DWORD CImageCapturer::StoreData(WimDentry* dir, std::vector<uint64_t>::const_ite
                 Progress();
             }
         } else {
-            err = StoreEntry(&child, *(*size)++, display, &keep);
+            err = StoreEntry(&child, size, display, &keep);
         }
         m_path.Pop();
         if (err) return err;
@@ -357,8 +351,13 @@ DWORD CImageCapturer::Capture(const std::wstring& source, WimImageInfo* info)
     if (err) return err;
     m_startTick = GetTickCount();
     CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, 0, 0);
+    m_firstSize = sizes.cbegin();
+    m_readAhead.reset(new CFileReadAhead(std::move(m_paths), sizes, kBatchLargest, kReaderThreads, kReadAheadBytes,
+                                         kReadAheadFiles));
     auto next = sizes.cbegin();
-    if ((err = StoreData(&root, &next))) return err;
+    err = StoreData(&root, &next);
+    m_readAhead.reset();
+    if (err) return err;
     if ((err = m_writer.WriteMetadata(image.Serialize()))) return err;
 
     FILETIME now;

@@ -6,10 +6,12 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "CFileReadAhead.h"
 #include "CImageMetadata.h"
 #include "CLongPath.h"
 #include "CWimXml.h"
@@ -23,10 +25,13 @@ public:
     DWORD Capture(const std::wstring& source, WimImageInfo* info);
 
 private:
+    // Builds the tree; every file's size and path go to sizes and m_paths,
+    // in the order StoreData meets them.
     DWORD Scan(WimDentry* dir, std::vector<uint64_t>* sizes, bool isRoot);
     DWORD StoreData(WimDentry* dir, std::vector<uint64_t>::const_iterator* size);
     DWORD StoreFile(WimDentry* file, uint64_t size);
-    DWORD StoreEntry(WimDentry* file, uint64_t scanned, const std::wstring& display, bool* keep);
+    DWORD StoreEntry(WimDentry* file, std::vector<uint64_t>::const_iterator* size, const std::wstring& display,
+                     bool* keep);
     DWORD Finish(DWORD err, const std::wstring& display, bool* keep);
     struct BatchFile {
         WimDentry* file;
@@ -37,11 +42,12 @@ private:
         std::vector<uint8_t> data;
         DWORD error;
         size_t index; // in the batch
+        size_t order; // among the files of the scan
     };
+    void TakeRead(BatchFile& job);
     size_t BatchEnd(const WimDentry& dir, size_t first, std::vector<uint64_t>::const_iterator size) const;
     DWORD StoreBatch(WimDentry* dir, size_t first, size_t end, std::vector<uint64_t>::const_iterator* size,
                      std::vector<bool>* keep);
-    static void ReadAhead(BatchFile& job);
     DWORD StoreRead(BatchFile& job);
     void Progress();
     DWORD AskProcess(const std::wstring& display, bool* process);
@@ -54,6 +60,9 @@ private:
     WimImageInfo m_info;
     std::map<std::pair<DWORD, uint64_t>, uint64_t> m_linkIds; // (volume, file index) -> group
     std::map<uint64_t, Sha1Digest> m_linkHashes;
+    std::vector<std::wstring> m_paths;
+    std::vector<uint64_t>::const_iterator m_firstSize;
+    std::unique_ptr<CFileReadAhead> m_readAhead;
     uint64_t m_totalUnits = 0;
     uint64_t m_doneUnits = 0;
     DWORD m_lastPercent = 0;

@@ -30,6 +30,7 @@ struct Recorder {
     std::vector<ULONGLONG> splitSizes;
     DWORD errors = 0;
     size_t abortAtProcess = 0;        // 1-based; 0 = never
+    bool skipErrors = false;          // ERROR answered "skip the file"
     std::wstring skipSuffix;          // PROCESS answered "skip" for these
 
     static DWORD CALLBACK Callback(DWORD msg, WPARAM wParam, LPARAM lParam, PVOID user)
@@ -54,6 +55,7 @@ struct Recorder {
             break;
         case WIM_MSG_ERROR:
             r->errors++;
+            if (r->skipErrors) return WIM_MSG_SKIP_ERROR;
             break;
         }
         return WIM_MSG_SUCCESS;
@@ -504,6 +506,46 @@ TEST_F(WimgapiTest, ManySmallFilesRoundTrip)
         EXPECT_EQ((DWORD)ERROR_REQUEST_ABORTED, CaptureWim(src, L"W:\\t\\abort.wim", WIM_COMPRESS_XPRESS));
     }
     EXPECT_EQ(40u, captureAbort.processed.size()) << "PROCESS after the abort";
+}
+
+// A file that cannot be read (held open without sharing) among small files
+// read ahead, in a folder of many and in a folder of its own: its error is
+// reported; a callback may skip it, else the capture fails with it.
+TEST_F(WimgapiTest, UnreadableFileOnCapture)
+{
+    std::wstring src = L"W:\\t\\unreadable";
+    MakeTree(src, {L"many", L"one"});
+    for (int i = 0; i < 8; ++i)
+        WriteFileBytes(src + L"\\many\\f" + std::to_wstring(i) + L".txt", std::string(100 + i, 'm'));
+    WriteFileBytes(src + L"\\one\\only.txt", "only");
+    struct Case {
+        const wchar_t* locked;
+        bool skipErrors;
+    } cases[] = {{L"many\\f3.txt", true}, {L"many\\f3.txt", false}, {L"one\\only.txt", true}, {L"one\\only.txt", false}};
+    for (const Case& c : cases) {
+        std::string what(c.locked, c.locked + wcslen(c.locked));
+        HANDLE held = CreateFileW((src + L"\\" + c.locked).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held) << what;
+        Recorder rec;
+        rec.skipErrors = c.skipErrors;
+        DWORD err;
+        {
+            ScopedRecorder scope(rec);
+            err = CaptureWim(src, L"W:\\t\\unreadable.wim", WIM_COMPRESS_XPRESS);
+        }
+        CloseHandle(held);
+        EXPECT_EQ(1u, rec.errors) << what;
+        if (!c.skipErrors) {
+            EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, err) << what;
+            continue;
+        }
+        ASSERT_EQ(0u, err) << what;
+        DeleteTree(L"W:\\t\\unreadable-out");
+        ApplyResult r = ApplyWim(L"W:\\t\\unreadable.wim", {}, L"W:\\t\\unreadable-out");
+        ASSERT_TRUE(r.ok) << what << ": " << r.error;
+        EXPECT_FALSE(Exists(L"W:\\t\\unreadable-out\\" + std::wstring(c.locked))) << what;
+        EXPECT_EQ(std::string(107, 'm'), ReadFileBytes(L"W:\\t\\unreadable-out\\many\\f7.txt")) << what;
+    }
 }
 
 // Large streams go through in batches of chunks, the next batch read while
