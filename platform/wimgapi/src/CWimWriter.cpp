@@ -199,56 +199,100 @@ unsigned long CWimWriter::Queue(const Sha1Digest& hash, size_t size)
     e.hash = hash;
     m_streams[hash] = e;
     m_sizes.insert(size);
-    return m_pendingData.size() >= m_in.size() ? FlushPending() : 0;
+    return m_pendingData.size() >= m_in.size() ? HandOver() : 0;
 }
 
-unsigned long CWimWriter::FlushPending()
+// Hands the queued streams to the packer's thread, which compresses them
+// on the workers while the caller reads and hashes the next ones; the batch
+// before goes into the file first.
+unsigned long CWimWriter::HandOver()
 {
-    if (m_pending.empty()) return 0;
+    unsigned long err = CommitPacked();
+    if (err || m_pending.empty()) return err;
+    // Two batches take turns, so that their buffers keep their memory.
+    m_packing = m_spare ? std::move(m_spare) : std::unique_ptr<Packed>(new Packed());
+    m_packing->streams.swap(m_pending);
+    m_packing->data.swap(m_pendingData);
+    m_pending.clear();
+    m_pendingData.clear();
+    m_packing->blob.clear();
+    m_packing->spans.clear();
+    if (!m_packer) m_packer.reset(new CBackgroundWriter(1));
+    Packed* batch = m_packing.get();
+    m_packer->Submit([this, batch]() -> unsigned long {
+        Pack(*batch);
+        return 0;
+    });
+    return 0;
+}
+
+// Every stream of the batch as it goes into the file: its chunk table (when
+// compressed) and its chunks, each compressed one kept only when smaller.
+void CWimWriter::Pack(Packed& batch)
+{
     struct Piece {
-        size_t in;     // offset in m_pendingData
+        size_t in; // offset in batch.data
         size_t length;
     };
     std::vector<Piece> pieces;
     std::vector<size_t> firstPiece;
-    for (const Pending& p : m_pending) {
+    for (const Pending& p : batch.streams) {
         firstPiece.push_back(pieces.size());
         for (size_t at = 0; at < p.size; at += wim::kChunkSize)
             pieces.push_back({p.at + at, std::min<size_t>(wim::kChunkSize, p.size - at)});
     }
     firstPiece.push_back(pieces.size());
-    bool compressed = m_compression == wim::Compression::Xpress;
+    batch.compressed = m_compression == wim::Compression::Xpress;
     // A compressed chunk is kept only when smaller, so each fits in the room of its input.
-    std::vector<uint8_t> out(compressed ? m_pendingData.size() : 0);
+    std::vector<uint8_t>& out = batch.out;
+    out.resize(batch.compressed ? batch.data.size() : 0);
     std::vector<size_t> packed(pieces.size(), 0);
-    if (compressed) {
-        BatchBytes();
+    if (batch.compressed)
         CWorkerPool::Instance().Run(pieces.size(), [&](size_t j, unsigned worker) {
             const Piece& c = pieces[j];
-            packed[j] = m_encoders[worker]->Compress(&m_pendingData[c.in], c.length, &out[c.in], c.length);
+            packed[j] = m_encoders[worker]->Compress(&batch.data[c.in], c.length, &out[c.in], c.length);
         });
-    }
-    for (size_t i = 0; i < m_pending.size(); ++i) {
-        uint64_t start = m_end;
+    for (size_t i = 0; i < batch.streams.size(); ++i) {
+        size_t start = batch.blob.size();
         size_t chunks = firstPiece[i + 1] - firstPiece[i];
-        std::vector<uint8_t> table(compressed ? (chunks - 1) * 4 : 0);
-        for (size_t k = 1, rel = 0; k < chunks && compressed; ++k) {
+        std::vector<uint8_t> table(batch.compressed ? (chunks - 1) * 4 : 0);
+        for (size_t k = 1, rel = 0; k < chunks && batch.compressed; ++k) {
             size_t j = firstPiece[i] + k - 1;
             rel += packed[j] ? packed[j] : pieces[j].length;
             wim::Put32(&table[(k - 1) * 4], (uint32_t)rel);
         }
-        unsigned long err = table.empty() ? 0 : Put(table.data(), table.size());
-        for (size_t j = firstPiece[i]; j < firstPiece[i + 1] && !err; ++j)
-            err = packed[j] ? Put(&out[pieces[j].in], packed[j]) : Put(&m_pendingData[pieces[j].in], pieces[j].length);
-        if (err) return err;
-        wim::LookupEntry& e = m_streams[m_pending[i].hash];
-        e.res.offset = start;
-        e.res.size = m_end - start;
-        e.res.flags = compressed ? wim::kResCompressed : 0;
+        batch.blob.insert(batch.blob.end(), table.begin(), table.end());
+        for (size_t j = firstPiece[i]; j < firstPiece[i + 1]; ++j) {
+            const uint8_t* from = packed[j] ? &out[pieces[j].in] : &batch.data[pieces[j].in];
+            batch.blob.insert(batch.blob.end(), from, from + (packed[j] ? packed[j] : pieces[j].length));
+        }
+        batch.spans.push_back({start, batch.blob.size() - start});
     }
-    m_pending.clear();
-    m_pendingData.clear();
+}
+
+// Waits for the batch being packed and puts it into the file.
+unsigned long CWimWriter::CommitPacked()
+{
+    if (!m_packing) return 0;
+    m_packer->Wait();
+    std::unique_ptr<Packed> batch = std::move(m_packing);
+    uint64_t base = m_end;
+    unsigned long err = Put(batch->blob.data(), batch->blob.size());
+    if (err) return err;
+    for (size_t i = 0; i < batch->streams.size(); ++i) {
+        wim::LookupEntry& e = m_streams[batch->streams[i].hash];
+        e.res.offset = base + batch->spans[i].first;
+        e.res.size = batch->spans[i].second;
+        e.res.flags = batch->compressed ? wim::kResCompressed : 0;
+    }
+    m_spare = std::move(batch);
     return 0;
+}
+
+unsigned long CWimWriter::FlushPending()
+{
+    unsigned long err = HandOver();
+    return err ? err : CommitPacked();
 }
 
 bool CWimWriter::Reuse(const Sha1Digest& hash)

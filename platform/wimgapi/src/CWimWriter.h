@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "CBackgroundWriter.h"
 #include "CFileIo.h"
 #include "CSha1.h"
 #include "CXpressEncoder.h"
@@ -60,6 +61,11 @@ private:
     unsigned long HashRest(const Source& source, uint64_t size, size_t first, CSha1 sha, Sha1Digest* hash);
     bool Reuse(const Sha1Digest& hash);
     unsigned long Queue(const Sha1Digest& hash, size_t size);
+    unsigned long HandOver();
+    struct Packed;
+    void Pack(Packed& batch);
+    unsigned long CommitPacked();
+    // Every queued stream in the file, in order.
     unsigned long FlushPending();
     unsigned long WriteIntegrity(uint64_t end);
 
@@ -84,4 +90,18 @@ private:
     };
     std::vector<Pending> m_pending; // small new streams not yet written
     std::vector<uint8_t> m_pendingData;
+    // Queued streams being compressed on the packer's thread, put into the
+    // file by the caller's thread once done. The packer goes first on
+    // destruction.
+    struct Packed {
+        std::vector<Pending> streams;
+        std::vector<uint8_t> data;
+        bool compressed = false;
+        std::vector<uint8_t> out;  // compressed chunks, a slot each
+        std::vector<uint8_t> blob; // what goes into the file
+        std::vector<std::pair<size_t, size_t>> spans; // each stream's offset and size in blob
+    };
+    std::unique_ptr<Packed> m_packing;
+    std::unique_ptr<Packed> m_spare;
+    std::unique_ptr<CBackgroundWriter> m_packer;
 };
