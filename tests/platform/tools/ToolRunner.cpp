@@ -13,11 +13,14 @@ int Run(const std::wstring& commandLine)
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        ADD_FAILURE() << "cannot start, error " << GetLastError();
         return -1;
-    WaitForSingleObject(pi.hProcess, 60000);
+    }
+    DWORD w = WaitForSingleObject(pi.hProcess, 60000);
     DWORD code = (DWORD)-1;
-    GetExitCodeProcess(pi.hProcess, &code);
+    BOOL got = GetExitCodeProcess(pi.hProcess, &code);
+    if (code == (DWORD)-1) ADD_FAILURE() << "wait " << w << " got " << got << " err " << GetLastError();
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return (int)code;
