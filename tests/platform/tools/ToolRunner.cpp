@@ -8,19 +8,21 @@ namespace ToolRunner {
 
 int Run(const std::wstring& commandLine)
 {
+    const DWORD kToolTimeoutMs = 60000;
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(0);
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
+    // Why a tool gave no exit code goes into the test's output.
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        ADD_FAILURE() << "cannot start, error " << GetLastError();
+        ADD_FAILURE() << "the tool cannot start: error " << GetLastError();
         return -1;
     }
-    DWORD w = WaitForSingleObject(pi.hProcess, 60000);
+    DWORD waited = WaitForSingleObject(pi.hProcess, kToolTimeoutMs);
     DWORD code = (DWORD)-1;
-    BOOL got = GetExitCodeProcess(pi.hProcess, &code);
-    if (code == (DWORD)-1) ADD_FAILURE() << "wait " << w << " got " << got << " err " << GetLastError();
+    if (waited != WAIT_OBJECT_0 || !GetExitCodeProcess(pi.hProcess, &code))
+        ADD_FAILURE() << "the tool gave no exit code: wait " << waited << ", error " << GetLastError();
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return (int)code;
