@@ -27,7 +27,7 @@ const size_t kBatchFrom = 4;
 // Reading ahead of the store, on threads of its own (Wine's file calls
 // gain little beyond two), up to this much.
 const unsigned kReaderThreads = 2;
-const uint64_t kReadAheadBytes = 8 * 1024 * 1024;
+const uint64_t kReadAheadBytes = 4 * 1024 * 1024;
 const size_t kReadAheadFiles = 4096;
 
 } // namespace
