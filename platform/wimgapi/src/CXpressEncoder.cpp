@@ -29,9 +29,7 @@ const uint32_t kLastBase = 0xFFFFFFFFu - 2 * kMaxChunk;
 
 unsigned Log2(uint32_t v)
 {
-    unsigned n = 0;
-    while (v >>= 1) ++n;
-    return n;
+    return v ? 31u - (unsigned)__builtin_clz(v) : 0u;
 }
 
 unsigned MatchSymbol(uint32_t length, uint32_t offset)
