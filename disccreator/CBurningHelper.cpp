@@ -9,7 +9,7 @@
 
 #include "Brennel.h"
 #include "CAutoTrace.h"
-#include "ComRef.h"
+#include "CComRef.h"
 #include "DiscErrorCode.h"
 #include "IEntry.h"
 #include "ISet.h"
@@ -43,7 +43,7 @@ void ReleaseInto(T*& p)
     }
 }
 
-using DriveRef = ComRef<IBurnDrive>;
+using DriveRef = CComRef<IBurnDrive>;
 
 // The message box a user sees when a disc is refused.
 class CMessageBoxNotice : public IMediaRefusalNotice {

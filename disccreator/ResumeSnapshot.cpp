@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <new>
 
-#include "ComRef.h"
+#include "CComRef.h"
 #include "DiscErrorCode.h"
 #include "DiscMedia.h"
 #include "FileEntry.h"
@@ -108,25 +108,25 @@ HRESULT ResumeSnapshot::CreateDocument()
     m_pDocument = static_cast<IXMLDOMDocument*>(pv);
     if (FAILED(hr = m_pDocument->put_async(VARIANT_FALSE)))
         return hr;
-    ComRef<IXMLDOMProcessingInstruction> declaration;
+    CComRef<IXMLDOMProcessingInstruction> declaration;
     if (FAILED(hr = m_pDocument->createProcessingInstruction(Bstr(L"xml"), Bstr(L"version='1.0'"), declaration.Out())))
         return hr;
-    ComRef<IXMLDOMNode> added;
+    CComRef<IXMLDOMNode> added;
     if (FAILED(hr = m_pDocument->appendChild(declaration.Get(), added.Out())))
         return hr;
     if (FAILED(hr = m_pDocument->createElement(Bstr(L"Root"), &m_pRoot)))
         return hr;
-    ComRef<IXMLDOMNode> addedRoot;
+    CComRef<IXMLDOMNode> addedRoot;
     return m_pDocument->appendChild(m_pRoot, addedRoot.Out());
 }
 
 HRESULT ResumeSnapshot::AddValue(const wchar_t* pwszName, const wchar_t* pwszText)
 {
-    ComRef<IXMLDOMElement> element;
+    CComRef<IXMLDOMElement> element;
     HRESULT hr = m_pDocument->createElement(Bstr(pwszName), element.Out());
     if (FAILED(hr) || FAILED(hr = element.Get()->put_text(Bstr(pwszText))))
         return hr;
-    ComRef<IXMLDOMNode> added;
+    CComRef<IXMLDOMNode> added;
     return m_pRoot->appendChild(element.Get(), added.Out());
 }
 
@@ -146,7 +146,7 @@ HRESULT ResumeSnapshot::AddItem(IXMLDOMElement* pSetElement, IEntry& entry)
         {L"Folder", entry.IsFolder() ? L"true" : L"false"},
         {L"PriorityLevel", wszLevel},
     };
-    ComRef<IXMLDOMElement> item;
+    CComRef<IXMLDOMElement> item;
     HRESULT hr = m_pDocument->createElement(Bstr(L"Item"), item.Out());
     for (size_t i = 0; SUCCEEDED(hr) && i < _countof(kAttributes); ++i) {
         VARIANT var;
@@ -158,7 +158,7 @@ HRESULT ResumeSnapshot::AddItem(IXMLDOMElement* pSetElement, IEntry& entry)
     }
     if (FAILED(hr))
         return hr;
-    ComRef<IXMLDOMNode> added;
+    CComRef<IXMLDOMNode> added;
     return pSetElement->appendChild(item.Get(), added.Out());
 }
 
@@ -167,9 +167,9 @@ HRESULT ResumeSnapshot::AddSet(ISet& set)
     wchar_t wszName[32];
     _snwprintf(wszName, _countof(wszName) - 1, L"Set%d", set.GetNumber());
     wszName[_countof(wszName) - 1] = L'\0';
-    ComRef<IXMLDOMElement> element;
+    CComRef<IXMLDOMElement> element;
     HRESULT hr = m_pDocument->createElement(Bstr(wszName), element.Out());
-    ComRef<IXMLDOMNode> added;
+    CComRef<IXMLDOMNode> added;
     if (FAILED(hr) || FAILED(hr = m_pRoot->appendChild(element.Get(), added.Out())))
         return hr;
     set.Reset();
@@ -232,7 +232,7 @@ HRESULT ResumeSnapshot::LoadValues(XmlDomHelper& dom, IXMLDOMNode* pRoot)
     const wchar_t* const kNames[] = {L"DiscType", L"TotalSetNo", L"ResumeSetNo"};
     wchar_t wszValues[_countof(kNames)][kPathChars] = {};
     for (size_t i = 0; i < _countof(kNames); ++i) {
-        ComRef<IXMLDOMNode> node(dom.SelectNode(pRoot, kNames[i]));
+        CComRef<IXMLDOMNode> node(dom.SelectNode(pRoot, kNames[i]));
         if (!node.Get() || dom.GetText(node.Get(), wszValues[i], kPathChars) != S_OK)
             return RD_E_MISSING;
     }
@@ -278,8 +278,8 @@ HRESULT ResumeSnapshot::LoadSet(XmlDomHelper& dom, IXMLDOMNode* pRoot, int iNumb
     wchar_t wszName[32];
     _snwprintf(wszName, _countof(wszName) - 1, L"Set%d", iNumber);
     wszName[_countof(wszName) - 1] = L'\0';
-    ComRef<IXMLDOMNode> set(dom.SelectNode(pRoot, wszName));
-    ComRef<IXMLDOMNodeList> items(dom.GetChildNodes(set.Get()));
+    CComRef<IXMLDOMNode> set(dom.SelectNode(pRoot, wszName));
+    CComRef<IXMLDOMNodeList> items(dom.GetChildNodes(set.Get()));
     if (!items.Get())
         return RD_E_MISSING;
     HRESULT hrSet = splitter.MakeSet(iNumber);
@@ -288,7 +288,7 @@ HRESULT ResumeSnapshot::LoadSet(XmlDomHelper& dom, IXMLDOMNode* pRoot, int iNumb
     UINT uId = kFirstItemId;
     items.Get()->reset();
     for (IXMLDOMNode* pItem = nullptr; items.Get()->nextNode(&pItem) == S_OK && pItem;) {
-        ComRef<IXMLDOMNode> item(pItem);
+        CComRef<IXMLDOMNode> item(pItem);
         if (!XmlDomHelper::IsElement(pItem))
             continue;
         IEntry* pEntry = nullptr;
@@ -313,7 +313,7 @@ HRESULT ResumeSnapshot::Load(Splitter* pSplitter)
     dom.Create();
     HRESULT hr = dom.Load(MakePath().c_str());
     if (hr == S_OK) {
-        ComRef<IXMLDOMNode> root(dom.SelectFromRoot(L"Root"));
+        CComRef<IXMLDOMNode> root(dom.SelectFromRoot(L"Root"));
         hr = root.Get() ? LoadValues(dom, root.Get()) : RD_E_MISSING;
         for (int n = 1; SUCCEEDED(hr) && n <= m_iTotalSetNo; ++n)
             hr = LoadSet(dom, root.Get(), n, *pSplitter);

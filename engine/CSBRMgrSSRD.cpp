@@ -103,9 +103,7 @@ HRESULT CSBRMgr::WaitFirstSSRDDisc(DWORD* pdwDiscCount)
 {
     CAutoTrace trace(L"CSBRMgr", L"WaitFirstSSRDDisc", this);
     while (FAILED(CheckSSRDDisc(pdwDiscCount))) {
-        LockTray(FALSE);
-        EjectTray(TRUE);
-        m_enZQStatus = OS_WAIT_DISC;
+        RejectDisc();
         HRESULT hr = WaitForBootDrive(TRUE);
         if (FAILED(hr))
             return hr;
@@ -120,10 +118,7 @@ HRESULT CSBRMgr::WaitNextSSRDDisc(DWORD dwDiscCount)
 {
     CAutoTrace trace(L"CSBRMgr", L"WaitNextSSRDDisc", this);
     for (;;) {
-        // A locked tray would not open.
-        LockTray(FALSE);
-        EjectTray(TRUE);
-        m_enZQStatus = OS_WAIT_DISC;
+        RejectDisc(); // the tray unlocked first: a locked one would not open
         HRESULT hr = WaitForBootDrive(TRUE);
         if (FAILED(hr))
             return hr;

@@ -316,9 +316,7 @@ HRESULT CSBRMgr::ZQCopyWimFiles(wchar_t wcTarget)
         if (m_mapWimFiles.empty())
             break;
         ++m_dwWaitingDiscIndex;
-        LockTray(FALSE);
-        EjectTray(TRUE);
-        m_enZQStatus = OS_WAIT_DISC;
+        RejectDisc();
         if (FAILED(hr = WaitForBootDrive()))
             return hr;
         m_enZQStatus = OS_COPY_FILE_FROM_CDROM;

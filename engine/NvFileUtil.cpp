@@ -221,6 +221,15 @@ HRESULT DeleteEntry(const std::wstring& wstrPath, const WIN32_FIND_DATAW& fd)
 
 } // namespace
 
+std::wstring NvLowerExtension(const wchar_t* pwszName)
+{
+    const wchar_t* pwszDot = pwszName ? wcsrchr(pwszName, L'.') : nullptr;
+    std::wstring strExt = pwszDot ? pwszDot : L"";
+    for (wchar_t& c : strExt)
+        c = towlower(c);
+    return strExt;
+}
+
 int FormatPath(wchar_t (&wszBuf)[MAX_PATH], const wchar_t* pwszFormat, ...)
 {
     va_list args;

@@ -12,6 +12,9 @@
 // the text did not fit: the buffer then holds the text cut at 259 characters.
 int FormatPath(wchar_t (&wszBuf)[MAX_PATH], const wchar_t* pwszFormat, ...);
 
+// A name's extension from its last dot, in lower case (".wim"), or "".
+std::wstring NvLowerExtension(const wchar_t* pwszName);
+
 // Size of a file in bytes; *pullSize (when given) is 0 on failure.
 HRESULT FindFileSizeInByte(const wchar_t* pwszPath, ULONGLONG* pullSize);
 

@@ -7,22 +7,13 @@
 #include "CComRef.h"
 #include "NvErrorCode.h"
 #include "NvFileUtil.h"
+#include "NvSysUtil.h"
 
 namespace {
 
 const char kGetClassObject[] = "DllGetClassObject";
 const char kCanUnloadNow[] = "DllCanUnloadNow";
 const wchar_t kRewritableFlag[] = L"\\FBRW";
-
-std::wstring ModuleFolder()
-{
-    wchar_t wsz[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameW(nullptr, wsz, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return L"";
-    std::wstring s(wsz);
-    return s.substr(0, s.find_last_of(L'\\'));
-}
 
 std::wstring Wide(const char* psz, size_t cchMax)
 {
@@ -55,7 +46,9 @@ F ProcAddress(HMODULE h, const char* pszName)
 
 CDiscBurner::CDiscBurner()
 {
-    SetProgramFolder(ModuleFolder());
+    std::wstring strFolder;
+    NvGetProgramFolder(strFolder);
+    SetProgramFolder(strFolder);
 }
 
 CDiscBurner::~CDiscBurner()
@@ -66,7 +59,9 @@ CDiscBurner::~CDiscBurner()
 void CDiscBurner::SetProgramFolder(const std::wstring& strFolder)
 {
     m_strProgramDir = strFolder;
-    m_bAllowRewritable = NvFileExists((strFolder + kRewritableFlag).c_str());
+    if (!m_strProgramDir.empty() && m_strProgramDir.back() == L'\\')
+        m_strProgramDir.pop_back();
+    m_bAllowRewritable = NvFileExists((m_strProgramDir + kRewritableFlag).c_str());
 }
 
 HRESULT CDiscBurner::Init()
@@ -246,6 +241,12 @@ HRESULT CDiscBurner::GetCurrentDrive(IBurnDrive** ppDrive)
     return hr;
 }
 
+HRESULT CDiscBurner::GetCurrentDisc(IBurnDrive** ppDrive, int* pnType)
+{
+    HRESULT hr = GetCurrentDrive(ppDrive);
+    return FAILED(hr) ? hr : (*ppDrive)->GetCurDiscTypeMode(pnType, nullptr, nullptr);
+}
+
 HRESULT CDiscBurner::EjectDisc(BOOL bOpen)
 {
     CComRef<IBurnDrive> drive;
@@ -291,9 +292,7 @@ HRESULT CDiscBurner::GetMediaInfo(int* pnType, BOOL* pbBlank, ULONGLONG* pullFre
     if (pbBlank)
         *pbBlank = FALSE;
     CComRef<IBurnDrive> drive;
-    HRESULT hr = GetCurrentDrive(drive.Out());
-    if (SUCCEEDED(hr))
-        hr = drive->GetCurDiscTypeMode(pnType, nullptr, nullptr);
+    HRESULT hr = GetCurrentDisc(drive.Out(), pnType);
     if (FAILED(hr) || !pbBlank)
         return hr;
     IBurnSession* pBurner = BurnerFor(*pnType);
@@ -324,9 +323,7 @@ HRESULT CDiscBurner::GetDiscLabel(char* pszLabel, UINT uSize)
     ZeroMemory(pszLabel, uSize);
     int nType = 0;
     CComRef<IBurnDrive> drive;
-    HRESULT hr = GetCurrentDrive(drive.Out());
-    if (SUCCEEDED(hr))
-        hr = drive->GetCurDiscTypeMode(&nType, nullptr, nullptr);
+    HRESULT hr = GetCurrentDisc(drive.Out(), &nType);
     if (FAILED(hr))
         return hr;
     IBurnSession* pBurner = BurnerFor(nType);

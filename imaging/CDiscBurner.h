@@ -112,6 +112,8 @@ private:
     HRESULT CreateBurner(const GUID& kind, IBurnSession** ppBurner);
     void UnloadLibrary();
     HRESULT GetCurrentDrive(IBurnDrive** ppDrive);
+    // The current drive and the type of the disc in it.
+    HRESULT GetCurrentDisc(IBurnDrive** ppDrive, int* pnType);
     IBurnSession* BurnerFor(int nType) const;
     HRESULT ReadFreeSectors(IBurnSession* pBurner, UINT* puSectors);
     void SendEvent(int iEvent, float fProgress);

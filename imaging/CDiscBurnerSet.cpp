@@ -30,15 +30,6 @@ const int kPollMs = 100;
 // A restore keeps its table of discs for numbers below this.
 const int kMaxDiscNumber = 49;
 
-std::wstring LowerExtension(const std::wstring& strName)
-{
-    size_t dot = strName.find_last_of(L'.');
-    std::wstring ext = dot == std::wstring::npos ? L"" : strName.substr(dot);
-    for (wchar_t& c : ext)
-        c = towlower(c);
-    return ext;
-}
-
 std::wstring BaseName(const std::wstring& strName)
 {
     size_t dot = strName.find_last_of(L'.');
@@ -65,7 +56,7 @@ bool BurnOrder(const PlannedEntry& a, const PlannedEntry& b)
 {
     auto key = [](const PlannedEntry& e) {
         long long base = Number(BaseName(e.strName));
-        std::wstring ext = LowerExtension(e.strName);
+        std::wstring ext = NvLowerExtension(e.strName.c_str());
         long long piece = ext == L".wim" ? -1 : Number(ext.size() > 1 ? ext.substr(1) : L"");
         if (ext != L".wim" && piece < 0)
             piece = LLONG_MAX;
@@ -101,7 +92,7 @@ HRESULT CDiscBurner::PlanDiscs(const std::wstring& strFolder, const DiscSizes& s
     do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
-        std::wstring ext = LowerExtension(data.cFileName);
+        std::wstring ext = NvLowerExtension(data.cFileName);
         if (ext == L".wim" || ext == L".dat")
             pPlan->nWimCount++;
         if (ext == L".ini")
@@ -115,7 +106,7 @@ HRESULT CDiscBurner::PlanDiscs(const std::wstring& strFolder, const DiscSizes& s
     // burned on its own rather than lost.
     for (const auto& dat : dats) {
         auto first = std::find_if(entries.begin(), entries.end(), [&](const PlannedEntry& e) {
-            return LowerExtension(e.strName) == L".0" && _wcsicmp(BaseName(e.strName).c_str(), BaseName(dat.first).c_str()) == 0;
+            return NvLowerExtension(e.strName.c_str()) == L".0" && _wcsicmp(BaseName(e.strName).c_str(), BaseName(dat.first).c_str()) == 0;
         });
         if (first == entries.end()) {
             entries.push_back({dat.first, L"", dat.second, 0});
@@ -153,7 +144,7 @@ HRESULT CDiscBurner::WriteDiscIndex(const std::wstring& strFolder, const DiscPla
         return kDiscIndexWrite;
     HRESULT hr = S_OK;
     for (const PlannedEntry& e : plan.entries) {
-        if (LowerExtension(e.strName) == L".wim" || LowerExtension(e.strName) == L".dat")
+        if (NvLowerExtension(e.strName.c_str()) == L".wim" || NvLowerExtension(e.strName.c_str()) == L".dat")
             continue;
         std::wstring strSection = BaseName(e.strName) + L".wim";
         hr = WriteValue(strIni, strSection, e.strName, e.nDisc);
@@ -264,9 +255,7 @@ HRESULT CDiscBurner::BurnFileBackupDisc(int nDisc)
 {
     CComRef<IBurnDrive> drive;
     int nType = 0;
-    HRESULT hr = GetCurrentDrive(drive.Out());
-    if (SUCCEEDED(hr))
-        hr = drive->GetCurDiscTypeMode(&nType, nullptr, nullptr);
+    HRESULT hr = GetCurrentDisc(drive.Out(), &nType);
     if (FAILED(hr))
         return hr;
     IBurnSession* pBurner = BurnerFor(nType);

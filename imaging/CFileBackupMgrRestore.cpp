@@ -29,15 +29,6 @@ const int kLabelNumberToken = 3;
 // No set has more pieces than this; a larger index is damaged.
 const int kMaxPiecesPerImage = 10000;
 
-std::wstring LowerExtension(const std::wstring& strName)
-{
-    size_t dot = strName.find_last_of(L'.');
-    std::wstring ext = dot == std::wstring::npos ? L"" : strName.substr(dot);
-    for (wchar_t& c : ext)
-        c = towlower(c);
-    return ext;
-}
-
 std::wstring ProfileString(const std::wstring& strIni, const std::wstring& strSection, const std::wstring& strKey)
 {
     wchar_t wsz[64] = {};
@@ -282,7 +273,7 @@ BOOL CFileBackupMgr::ScanBackupSource(const std::wstring& strFolder)
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
         std::wstring strName = data.cFileName;
-        std::wstring ext = LowerExtension(strName);
+        std::wstring ext = NvLowerExtension(strName.c_str());
         if (ext == L".wim")
             m_lstRestoreFiles.push_back(strFolder + L"\\" + strName);
         else if (ext == L".dat")

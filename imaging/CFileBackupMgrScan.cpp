@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "CFileBackupMgr.h"
+#include "NvFileUtil.h"
 
 namespace {
 
@@ -44,15 +45,6 @@ const ULONGLONG kLargestFileFloor = 4194304000ULL;
 bool IsDots(const wchar_t* pwszName)
 {
     return wcscmp(pwszName, L".") == 0 || wcscmp(pwszName, L"..") == 0;
-}
-
-std::wstring LowerExtension(const wchar_t* pwszName)
-{
-    const wchar_t* dot = wcsrchr(pwszName, L'.');
-    std::wstring ext = dot ? dot : L"";
-    for (wchar_t& c : ext)
-        c = towlower(c);
-    return ext;
 }
 
 } // namespace
@@ -106,7 +98,7 @@ void CFileBackupMgr::ScanFolder(const std::wstring& strFolder)
 
 void CFileBackupMgr::ScanFile(const std::wstring& strFolder, const WIN32_FIND_DATAW& data)
 {
-    if (Verdict(LowerExtension(data.cFileName)) == 0)
+    if (Verdict(NvLowerExtension(data.cFileName)) == 0)
         return;
     ULONGLONG ullSize = (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     if (ullSize > kLargestFileFloor && ullSize > m_ullLargestFile)

@@ -12,6 +12,7 @@
 #include "CFileBackupNotifier.h"
 #include "NvErrorCode.h"
 #include "NvFileUtil.h"
+#include "NvSysUtil.h"
 #include "Win32Error.h"
 #include "Wimsplice.h"
 #include "wimgapi.h"
@@ -72,16 +73,6 @@ HRESULT CreateOwnTree(const std::wstring& strDir)
     return S_OK;
 }
 
-std::wstring ModuleFolder()
-{
-    wchar_t wsz[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameW(nullptr, wsz, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return L"";
-    std::wstring s(wsz);
-    return s.substr(0, s.find_last_of(L'\\'));
-}
-
 std::wstring CommonAppData(wchar_t wcHomeDrive)
 {
     wchar_t wsz[MAX_PATH] = {};
@@ -103,7 +94,8 @@ WIMFileBackuper::WIMFileBackuper(CFileBackupMgr& owner, wchar_t wcHomeDrive)
         wszRoot[0] = wcHomeDrive;
     m_strMountRoot = std::wstring(wszRoot) + kMountRootName + L"\\";
     m_strWorkDir = CommonAppData(wcHomeDrive) + kWorkDirName + L"\\";
-    m_strProgramDir = ModuleFolder();
+    if (NvGetProgramFolder(m_strProgramDir))
+        m_strProgramDir.pop_back(); // its trailing backslash
     Cleanup();
 }
 

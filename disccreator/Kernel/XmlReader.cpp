@@ -8,7 +8,7 @@
 #include <new>
 
 #include "AppListLog.h"
-#include "ComRef.h"
+#include "CComRef.h"
 #include "DiscErrorCode.h"
 #include "FileEntry.h"
 #include "ICollector.h"
@@ -110,7 +110,7 @@ HRESULT XmlReader::Parse(ICollectors* pFiles, ILogCollector* pLogs, IRuleCollect
     HRESULT hr = m_pDom->Load(m_wszSource);
     if (FAILED(hr))
         return hr;
-    ComRef<IXMLDOMNode> root(m_pDom->SelectFromRoot(L"root"));
+    CComRef<IXMLDOMNode> root(m_pDom->SelectFromRoot(L"root"));
     ReadSettings(root.Get());
     if (FAILED(hr = ReadFileSet(root.Get(), pFiles)))
         return hr;
@@ -122,17 +122,17 @@ HRESULT XmlReader::Parse(ICollectors* pFiles, ILogCollector* pLogs, IRuleCollect
 void XmlReader::ReadSettings(IXMLDOMNode* pRoot)
 {
     wchar_t wszText[kPathChars];
-    ComRef<IXMLDOMNode> supportRW(m_pDom->SelectNode(pRoot, L"SupportRW"));
+    CComRef<IXMLDOMNode> supportRW(m_pDom->SelectNode(pRoot, L"SupportRW"));
     if (supportRW.Get() && m_pDom->GetText(supportRW.Get(), wszText, _countof(wszText)) == S_OK
         && !_wcsicmp(wszText, L"true"))
         m_iSupportRW = 1;
-    ComRef<IXMLDOMNode> splitSize(m_pDom->SelectNode(pRoot, L"SplitSize"));
+    CComRef<IXMLDOMNode> splitSize(m_pDom->SelectNode(pRoot, L"SplitSize"));
     if (splitSize.Get()) {
         wszText[0] = L'\0';
         m_iSplitSize = m_pDom->GetText(splitSize.Get(), wszText, _countof(wszText)) == S_OK
                            ? ParseSplitSize(wszText) : kDefaultSplitSizeMiB;
     }
-    ComRef<IXMLDOMNode> level(m_pDom->SelectNode(pRoot, L"PriorityLevel"));
+    CComRef<IXMLDOMNode> level(m_pDom->SelectNode(pRoot, L"PriorityLevel"));
     if (level.Get())
         m_pDom->GetText(level.Get(), wszText, _countof(wszText));
 }
@@ -176,16 +176,16 @@ HRESULT XmlReader::ReadEntry(UINT uId, ICollectors* pFiles)
 template <class Read>
 HRESULT XmlReader::ForEachChild(IXMLDOMNode* pRoot, const wchar_t* pwszName, Read read)
 {
-    ComRef<IXMLDOMNode> parent(m_pDom->SelectNode(pRoot, pwszName));
+    CComRef<IXMLDOMNode> parent(m_pDom->SelectNode(pRoot, pwszName));
     if (!parent.Get())
         return S_FALSE;
-    ComRef<IXMLDOMNodeList> children(m_pDom->GetChildNodes(parent.Get()));
+    CComRef<IXMLDOMNodeList> children(m_pDom->GetChildNodes(parent.Get()));
     if (!children.Get())
         return RD_E_MISSING;
     children.Get()->reset();
     UINT uNumber = 0;
     for (IXMLDOMNode* pChild = nullptr; children.Get()->nextNode(&pChild) == S_OK && pChild; ++uNumber) {
-        ComRef<IXMLDOMNode> child(pChild);
+        CComRef<IXMLDOMNode> child(pChild);
         if (!XmlDomHelper::IsElement(pChild))
             continue;
         m_pDom->SelectAttributes(pChild);

@@ -2,11 +2,23 @@
 
 #include "CSBRMgr.h"
 #include "CSimPc.h"
+#include "SimPcTestEnv.h"
 #include "TestFiles.h"
 
 namespace RecoveryTest {
 
 const wchar_t kProgram[] = L"X:\\prog\\";
+
+bool LayOutProgram(std::initializer_list<const wchar_t*> fixtures)
+{
+    CreateDirectoryW(L"X:\\Windows", nullptr);
+    CreateDirectoryW(L"X:\\prog", nullptr);
+    for (const wchar_t* pwszName : fixtures)
+        if (!CopyFileW((SimPcTest::FixtureFolder() + pwszName).c_str(), (std::wstring(kProgram) + pwszName).c_str(),
+                       FALSE))
+            return false;
+    return true;
+}
 
 namespace {
 

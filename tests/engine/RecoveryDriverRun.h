@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,6 +14,10 @@ namespace RecoveryTest {
 // The program folder the driver is given: the tests put MD.ini and the
 // maker's scripts there.
 extern const wchar_t kProgram[];
+
+// Makes the RAM drive's Windows folder and the program folder, and copies
+// the named fixtures (MD.ini, the maker's scripts) into the latter.
+bool LayOutProgram(std::initializer_list<const wchar_t*> fixtures);
 
 // Relative path -> content of every file below a folder ("" for folders);
 // Wine's volume-label file is not part of a tree.

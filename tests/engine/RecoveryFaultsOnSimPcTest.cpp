@@ -109,11 +109,7 @@ class RecoveryFaultsOnSimPc : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        CreateDirectoryW(L"X:\\Windows", nullptr);
-        CreateDirectoryW(L"X:\\prog", nullptr);
-        for (const wchar_t* pwszName : {L"MD.ini", L"ReCreateWinRE.cmd"})
-            ASSERT_TRUE(CopyFileW((SimPcTest::FixtureFolder() + pwszName).c_str(),
-                                  (std::wstring(kProgram) + pwszName).c_str(), FALSE));
+        ASSERT_TRUE(LayOutProgram({L"MD.ini", L"ReCreateWinRE.cmd"}));
         // A user's file to keep, so that the recovery saves it before formatting.
         ASSERT_TRUE(Put(L"B:\\Users\\me\\notes.txt", "the user's notes\r\n"));
         ASSERT_TRUE(Put(kSaveList, "\\Users\\me\\notes.txt\r\n"));

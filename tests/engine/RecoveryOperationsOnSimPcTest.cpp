@@ -46,11 +46,7 @@ class RecoveryOperationsOnSimPc : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        CreateDirectoryW(L"X:\\Windows", nullptr);
-        CreateDirectoryW(L"X:\\prog", nullptr);
-        for (const wchar_t* pwszName : {L"MD.ini", L"ReCreateWinRE.cmd"})
-            ASSERT_TRUE(CopyFileW((SimPcTest::FixtureFolder() + pwszName).c_str(),
-                                  (std::wstring(kProgram) + pwszName).c_str(), FALSE));
+        ASSERT_TRUE(LayOutProgram({L"MD.ini", L"ReCreateWinRE.cmd"}));
         m_journalStart = Journal().size();
     }
 

@@ -124,9 +124,7 @@ class SSRDFactoryResetOnSimPc : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        CreateDirectoryW(L"X:\\prog", nullptr);
-        ASSERT_TRUE(CopyFileW((SimPcTest::FixtureFolder() + L"MD.ini").c_str(),
-                              (std::wstring(kProgram) + L"MD.ini").c_str(), FALSE));
+        ASSERT_TRUE(LayOutProgram({L"MD.ini"}));
         ResetDrive();
         m_journalStart = Journal().size();
     }

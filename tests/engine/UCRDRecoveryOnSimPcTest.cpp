@@ -122,11 +122,7 @@ class UCRDRecoveryOnSimPc : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        CreateDirectoryW(L"X:\\Windows", nullptr);
-        CreateDirectoryW(L"X:\\prog", nullptr);
-        for (const wchar_t* pwszName : {L"MD.ini", L"ReCreateWinRE.cmd"})
-            ASSERT_TRUE(CopyFileW((SimPcTest::FixtureFolder() + pwszName).c_str(),
-                                  (std::wstring(kProgram) + pwszName).c_str(), FALSE));
+        ASSERT_TRUE(LayOutProgram({L"MD.ini", L"ReCreateWinRE.cmd"}));
         // The hard disk as laid out, before any test changed it.
         static const SimDisk s_hardDisk = PcState().disks.back();
         m_hardDisk = s_hardDisk;

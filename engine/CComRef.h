@@ -1,4 +1,4 @@
-// Owns one reference of an engine interface; released on every way out.
+// Owns one COM reference; released on every way out.
 #pragma once
 
 #include <unknwn.h>
