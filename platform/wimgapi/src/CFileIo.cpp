@@ -3,6 +3,11 @@
 #ifdef _WIN32
 #include <windows.h>
 
+namespace {
+// Bytes per system call: a DWORD count, kept well inside it.
+const DWORD kMaxTransfer = 0x40000000;
+}
+
 CFileIo::~CFileIo() { Close(); }
 
 unsigned long CFileIo::Open(const std::u16string& path, Mode mode, bool shareWrite)
@@ -25,19 +30,31 @@ void CFileIo::Close()
 {
     if (m_handle) CloseHandle(m_handle);
     m_handle = nullptr;
+    m_knownSize.store(0, std::memory_order_relaxed);
 }
 
 bool CFileIo::IsOpen() const { return m_handle != nullptr; }
 
+// Seek and transfer under the lock rather than an OVERLAPPED offset: Wine
+// posts a completion to its server for every I/O given an OVERLAPPED, a round
+// trip per read that the imaging threads would wait on together.
+bool CFileIo::Seek(uint64_t offset)
+{
+    LARGE_INTEGER li;
+    li.QuadPart = (LONGLONG)offset;
+    if (SetFilePointerEx(m_handle, li, nullptr, FILE_BEGIN)) return true;
+    m_lastError = GetLastError();
+    return false;
+}
+
 bool CFileIo::ReadAt(uint64_t offset, void* buffer, size_t size)
 {
+    CSlimLock::Guard guard(m_lock);
+    if (!Seek(offset)) return false;
     uint8_t* p = static_cast<uint8_t*>(buffer);
     while (size) {
-        OVERLAPPED ov = {};
-        ov.Offset = (DWORD)offset;
-        ov.OffsetHigh = (DWORD)(offset >> 32);
-        DWORD want = size > 0x40000000 ? 0x40000000 : (DWORD)size, got = 0;
-        if (!ReadFile(m_handle, p, want, &got, &ov)) {
+        DWORD want = size > kMaxTransfer ? kMaxTransfer : (DWORD)size, got = 0;
+        if (!ReadFile(m_handle, p, want, &got, nullptr)) {
             m_lastError = GetLastError();
             return false;
         }
@@ -45,34 +62,33 @@ bool CFileIo::ReadAt(uint64_t offset, void* buffer, size_t size)
             m_lastError = ERROR_HANDLE_EOF;
             return false;
         }
-        p += got; offset += got; size -= got;
+        p += got; size -= got;
     }
     return true;
 }
 
 bool CFileIo::WriteAt(uint64_t offset, const void* buffer, size_t size)
 {
+    CSlimLock::Guard guard(m_lock);
+    if (!Seek(offset)) return false;
     const uint8_t* p = static_cast<const uint8_t*>(buffer);
     while (size) {
-        OVERLAPPED ov = {};
-        ov.Offset = (DWORD)offset;
-        ov.OffsetHigh = (DWORD)(offset >> 32);
-        DWORD want = size > 0x40000000 ? 0x40000000 : (DWORD)size, done = 0;
-        if (!WriteFile(m_handle, p, want, &done, &ov) || done == 0) {
+        DWORD want = size > kMaxTransfer ? kMaxTransfer : (DWORD)size, done = 0;
+        if (!WriteFile(m_handle, p, want, &done, nullptr) || done == 0) {
             m_lastError = GetLastError();
             if (!m_lastError) m_lastError = ERROR_WRITE_FAULT;
             return false;
         }
-        p += done; offset += done; size -= done;
+        p += done; size -= done;
     }
     return true;
 }
 
 bool CFileIo::Truncate(uint64_t size)
 {
-    LARGE_INTEGER li;
-    li.QuadPart = (LONGLONG)size;
-    if (SetFilePointerEx(m_handle, li, nullptr, FILE_BEGIN) && SetEndOfFile(m_handle)) return true;
+    CSlimLock::Guard guard(m_lock);
+    if (!Seek(size)) return false;
+    if (SetEndOfFile(m_handle)) return true;
     m_lastError = GetLastError();
     return false;
 }
@@ -80,8 +96,9 @@ bool CFileIo::Truncate(uint64_t size)
 uint64_t CFileIo::Size() const
 {
     LARGE_INTEGER li;
-    if (!GetFileSizeEx(m_handle, &li)) return 0;
-    return (uint64_t)li.QuadPart;
+    uint64_t size = GetFileSizeEx(m_handle, &li) ? (uint64_t)li.QuadPart : 0;
+    m_knownSize.store(size, std::memory_order_relaxed);
+    return size;
 }
 
 #else
@@ -109,6 +126,7 @@ void CFileIo::Close()
 {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
+    m_knownSize.store(0, std::memory_order_relaxed);
 }
 
 bool CFileIo::IsOpen() const { return m_fd >= 0; }
@@ -140,6 +158,8 @@ bool CFileIo::Truncate(uint64_t size) { return ::ftruncate(m_fd, (off_t)size) ==
 uint64_t CFileIo::Size() const
 {
     struct stat st;
-    return fstat(m_fd, &st) == 0 ? (uint64_t)st.st_size : 0;
+    uint64_t size = fstat(m_fd, &st) == 0 ? (uint64_t)st.st_size : 0;
+    m_knownSize.store(size, std::memory_order_relaxed);
+    return size;
 }
 #endif

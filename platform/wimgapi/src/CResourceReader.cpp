@@ -43,7 +43,10 @@ bool CResourceReader::Plausible(const wim::ResHdr& res, uint32_t chunkSize, uint
 
 unsigned long CResourceReader::CheckLayout()
 {
-    if (!Plausible(m_res, m_chunkSize, m_io.Size())) return wim::kErrInvalidData;
+    // The file may have grown since its size was last read (an image added
+    // through another handle): only a resource past that size asks again.
+    if (!Plausible(m_res, m_chunkSize, m_io.KnownSize()) && !Plausible(m_res, m_chunkSize, m_io.Size()))
+        return wim::kErrInvalidData;
     if (m_compressed) {
         m_chunks = ChunkCount(m_res.originalSize, m_chunkSize);
         m_entrySize = m_res.originalSize > 0xFFFFFFFFull ? 8 : 4;
