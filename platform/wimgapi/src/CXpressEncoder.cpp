@@ -9,6 +9,10 @@ namespace {
 
 const unsigned kNumSymbols = 512;
 const uint32_t kMinMatch = 3;
+// Chains are keyed on four bytes: keyed on three, common short prefixes fill
+// them with candidates that match no further, so longer matches fall out of
+// reach; three-byte matches are given up for that, which costs little.
+const uint32_t kHashLength = 4;
 const size_t kTableBytes = 256; // the code lengths, two to a byte
 const uint32_t kMaxChain = 16;
 const uint32_t kNiceLength = 128;
@@ -128,9 +132,10 @@ inline size_t CommonLength(const uint8_t* a, const uint8_t* b, size_t max)
     return len;
 }
 
-inline uint32_t Hash3(const uint8_t* p)
+inline uint32_t Hash4(const uint8_t* p)
 {
-    uint32_t v = (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
+    uint32_t v;
+    memcpy(&v, p, kHashLength);
     return (v * 0x9E3779B1u) >> (32 - 15);
 }
 
@@ -143,18 +148,18 @@ CXpressEncoder::CXpressEncoder() : m_head(1u << kHashBits, 0), m_prev(kMaxChunk)
 
 void CXpressEncoder::Insert(const uint8_t* in, size_t pos, size_t inSize)
 {
-    if (pos + kMinMatch > inSize) return;
-    uint32_t h = Hash3(in + pos);
+    if (pos + kHashLength > inSize) return;
+    uint32_t h = Hash4(in + pos);
     m_prev[pos] = m_head[h];
     m_head[h] = m_base + (uint32_t)pos;
 }
 
 uint32_t CXpressEncoder::LongestMatch(const uint8_t* in, size_t pos, size_t inSize, uint32_t* offset) const
 {
-    if (pos + kMinMatch > inSize) return 0;
+    if (pos + kHashLength > inSize) return 0;
     uint32_t best = 0;
     size_t maxLen = inSize - pos;
-    uint32_t at = m_head[Hash3(in + pos)];
+    uint32_t at = m_head[Hash4(in + pos)];
     for (uint32_t chain = 0; at >= m_base && chain < kMaxChain; ++chain, at = m_prev[at - m_base]) {
         size_t cand = at - m_base;
         const uint8_t* a = in + cand;
@@ -169,6 +174,14 @@ uint32_t CXpressEncoder::LongestMatch(const uint8_t* in, size_t pos, size_t inSi
         }
     }
     return best >= kMinMatch ? best : 0;
+}
+
+// Literals go in runs: a token per byte costs more than finding the matches
+// in data that hardly compresses.
+void CXpressEncoder::Literals(size_t count)
+{
+    if (!m_tokens.empty() && m_tokens.back().length == 0) m_tokens.back().value += (uint32_t)count;
+    else m_tokens.push_back({0, (uint32_t)count});
 }
 
 void CXpressEncoder::Parse(const uint8_t* in, size_t inSize)
@@ -195,8 +208,9 @@ void CXpressEncoder::Parse(const uint8_t* in, size_t inSize)
             // Where nothing matches for a while the data hardly compresses:
             // look less often, still emitting every byte.
             size_t step = std::min<size_t>(1 + (misses++ >> kSkipShift), kMaxSkip);
-            for (size_t k = 0; k < step && pos < inSize; ++k)
-                m_tokens.push_back({0, in[pos++]});
+            step = std::min(step, inSize - pos);
+            Literals(step);
+            pos += step;
             continue;
         }
         // A short match in data that does not compress is chance.
@@ -208,7 +222,7 @@ void CXpressEncoder::Parse(const uint8_t* in, size_t inSize)
             uint32_t next = LongestMatch(in, pos + 1, inSize, &nextOffset);
             insertTo(pos + 2);
             if (next <= len + 1) break;
-            m_tokens.push_back({0, in[pos]});
+            Literals(1);
             ++pos;
             len = next;
             offset = nextOffset;
@@ -225,8 +239,16 @@ size_t CXpressEncoder::Compress(const uint8_t* in, size_t inSize, uint8_t* out, 
     Parse(in, inSize);
 
     uint32_t freq[kNumSymbols] = {};
-    for (const Token& t : m_tokens)
-        freq[t.length ? MatchSymbol(t.length, t.value) : t.value]++;
+    const uint8_t* at = in;
+    for (const Token& t : m_tokens) {
+        if (t.length) {
+            freq[MatchSymbol(t.length, t.value)]++;
+            at += t.length;
+            continue;
+        }
+        for (const uint8_t* end = at + t.value; at < end; ++at)
+            freq[*at]++;
+    }
     freq[256]++; // end marker
     uint8_t lengths[kNumSymbols];
     uint32_t codes[kNumSymbols];
@@ -247,11 +269,15 @@ size_t CXpressEncoder::Compress(const uint8_t* in, size_t inSize, uint8_t* out, 
         out[i] = (uint8_t)(lengths[2 * i] | lengths[2 * i + 1] << 4);
 
     BitWriter w(out, limit);
+    at = in;
     for (const Token& t : m_tokens) {
         if (!t.length) {
-            w.Bits(codes[t.value], lengths[t.value]);
+            for (const uint8_t* end = at + t.value; at < end; ++at)
+                w.Bits(codes[*at], lengths[*at]);
+            if (!w.Ok()) return 0;
             continue;
         }
+        at += t.length;
         unsigned sym = MatchSymbol(t.length, t.value);
         w.Bits(codes[sym], lengths[sym]);
         uint32_t extra = t.length - kMinMatch;

@@ -15,13 +15,14 @@ public:
 
 private:
     struct Token {
-        uint32_t length; // 0 = literal
-        uint32_t value;  // literal byte or match offset
+        uint32_t length; // 0 = a run of literals
+        uint32_t value;  // the run's byte count, or the match offset
     };
 
     void Parse(const uint8_t* in, size_t inSize);
     uint32_t LongestMatch(const uint8_t* in, size_t pos, size_t inSize, uint32_t* offset) const;
     void Insert(const uint8_t* in, size_t pos, size_t inSize);
+    void Literals(size_t count);
 
     static const unsigned kHashBits = 15;
     // Hash heads and chains hold m_base + position; below m_base is empty.

@@ -28,6 +28,7 @@ std::vector<uint8_t> Shape(int kind, size_t size)
         case 2: v[i] = r % 4; break;                              // few symbols
         case 3: v[i] = i >= 300 && r % 3 ? v[i - 300] : r; break; // far matches
         case 4: v[i] = r; break;                                  // incompressible
+        case 5: v[i] = (i / 64) % 2 && i >= 128 ? v[i - 128] : r; break; // literal runs between matches
         }
     }
     return v;
@@ -40,7 +41,7 @@ TEST(WimCodecTest, XpressRoundTrips)
     const size_t sizes[] = {1, 3, 17, 4095, 32768};
     CXpressEncoder enc;
     CXpressDecoder dec;
-    for (int kind = 0; kind < 5; ++kind) {
+    for (int kind = 0; kind < 6; ++kind) {
         for (size_t size : sizes) {
             std::vector<uint8_t> in = Shape(kind, size), packed(size + 1024), out(size);
             size_t n = enc.Compress(in.data(), in.size(), packed.data(), packed.size());
