@@ -2,7 +2,8 @@
 // capture cannot avoid, with no imaging work, on as many threads as asked.
 //   WineFloor write <manifest> <folder> <threads>  creates the folders and
 //       files the manifest lists ("D path" / "F size path") and writes their
-//       bytes, sets their times and closes them;
+//       bytes, sets their times and closes them, then sets the folders'
+//       times (last, as an apply must: creating a file changes them);
 //   WineFloor read <folder> <threads>  lists the tree, then opens and reads
 //       every file in it.
 #include <windows.h>
@@ -53,6 +54,16 @@ void WriteOne(const Item& f, std::vector<char>& buf)
     CloseHandle(h);
 }
 
+void DateFolder(const Item& d, std::vector<char>&)
+{
+    HANDLE h = CreateFileW(d.path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    FILETIME ft = {0x12345678, 0x01D00000};
+    SetFileTime(h, &ft, &ft, &ft);
+    CloseHandle(h);
+}
+
 void ReadOne(const Item& f, std::vector<char>& buf)
 {
     HANDLE h = CreateFileW(f.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -88,7 +99,7 @@ int wmain(int argc, wchar_t** argv)
         std::wstring root = argv[3];
         int threads = _wtoi(argv[4]);
         CreateDirectoryW(root.c_str(), nullptr);
-        std::vector<Item> files;
+        std::vector<Item> files, folders;
         std::string kind, line;
         while (manifest >> kind) {
             unsigned long long size = 0;
@@ -96,10 +107,15 @@ int wmain(int argc, wchar_t** argv)
             manifest.get();
             std::getline(manifest, line);
             std::wstring path = root + L"\\" + Widen(line);
-            if (kind == "D") CreateDirectoryW(path.c_str(), nullptr);
-            else files.push_back({path, size});
+            if (kind == "D") {
+                CreateDirectoryW(path.c_str(), nullptr);
+                folders.push_back({path, 0});
+            } else {
+                files.push_back({path, size});
+            }
         }
         RunThreads(threads, files, WriteOne);
+        RunThreads(threads, folders, DateFolder);
         return 0;
     }
     if (argc == 4 && wcscmp(argv[1], L"read") == 0) {
