@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Benchmark (not a test): our wimgapi.dll against wimlib-imagex and against
 # Wine's own floor for the same files. Prints seconds, MiB/s, peak memory and
-# ratios for capture (XPRESS) and apply (XPRESS, LZX) of:
+# ratios (medians of BENCH_ROUNDS runs) for capture (XPRESS) and apply
+# (XPRESS, LZX) of:
 #   tree   SIZE_MIB (300) of mixed files (text, binaries, random, small);
 #   small  SMALL_MIB (250) of small files in many folders, with the floor of
 #          a plain Win32 program doing the same file calls on 1, 2, 4 threads;
@@ -105,6 +106,12 @@ bench=$(rig_windows_path "$bin/WimBench.exe")
 floor=$(rig_windows_path "$bin/WineFloor.exe")
 win() { rig_windows_path "$1"; }
 
+fresh() { # dir...: removed, and the file system given a moment to settle
+  rm -rf "$@"
+  sync
+  sleep 1
+}
+
 measure() { # command... ; prints seconds and peak KiB
   sync
   /usr/bin/time -o "$work/time.txt" -f "%e %M" "$@" >/dev/null 2>&1 || echo "FAILED: $*" >&2
@@ -121,40 +128,67 @@ report() { # what mib ours_s ours_kb theirs_s theirs_kb [label]
 best_floor() { # mode args...: the fastest of 1, 2 and 4 threads, "seconds KiB threads"
   local best="" t s k
   for t in 1 2 4; do
-    [ "$1" = write ] && rm -rf "$3"
+    [ "$1" = write ] && fresh "$work/a3"
     read -r s k <<<"$(measure wine "$floor" "$@" $t)"
     if [ -z "$best" ] || awk -v a="$s" -v b="${best%% *}" 'BEGIN { exit !(a < b) }'; then best="$s $k $t"; fi
   done
   echo "$best"
 }
 
+# Each figure of a tree is the median of BENCH_ROUNDS (3) runs, ours and the
+# others taking turns: this machine's disk slows and speeds up by as much as
+# twice within minutes. Peaks are the largest of the runs.
+rounds=${BENCH_ROUNDS:-3}
+median_of() { # file of "seconds KiB [threads]" lines: the median line, with the largest peak
+  sort -n "$1" | awk '{ row[NR] = $0; if ($2 > peak) peak = $2 }
+    END { split(row[int((NR + 1) / 2)], f, " "); print f[1], peak, f[3] }'
+}
+
 bench_tree() { # name dir [floor]
-  local name=$1 dir=$2 with_floor=${3:-} mib os ok ts tk c
+  local name=$1 dir=$2 with_floor=${3:-} mib c r m=$work/m
   mib=$(mib_of "$dir")
-  echo "== $name: $mib MiB, $(find "$dir" -type f ! -name '.made-*' | wc -l) files"
-  rm -f "$work"/*.wim
-  read -r os ok <<<"$(measure wine "$bench" capture "$(win "$dir")" "$(win "$work/ours.wim")" xpress)"
-  read -r ts tk <<<"$(measure wimlib-imagex capture "$dir" "$work/wimlib-xpress.wim" --compress=XPRESS --no-acls)"
+  echo "== $name: $mib MiB, $(find "$dir" -type f ! -name '.made-*' | wc -l) files, medians of $rounds runs"
+  rm -f "$work"/*.wim "$m".*
+  for r in $(seq "$rounds"); do
+    rm -f "$work/ours.wim" "$work/wimlib-xpress.wim"
+    measure wine "$bench" capture "$(win "$dir")" "$(win "$work/ours.wim")" xpress >>"$m.ours"
+    measure wimlib-imagex capture "$dir" "$work/wimlib-xpress.wim" --compress=XPRESS --no-acls >>"$m.wimlib"
+    [ -n "$with_floor" ] && best_floor read "$(win "$dir")" >>"$m.floor"
+  done
+  read -r os ok _ <<<"$(median_of "$m.ours")"
+  read -r ts tk _ <<<"$(median_of "$m.wimlib")"
   report "$name capture XPRESS" "$mib" "$os" "$ok" "$ts" "$tk"
   if [ -n "$with_floor" ]; then
-    read -r fs fk ft <<<"$(best_floor read "$(win "$dir")")"
+    read -r fs fk ft <<<"$(median_of "$m.floor")"
     report "$name capture (floor)" "$mib" "$os" "$ok" "$fs" "$fk" "floor$ft"
   fi
   wimlib-imagex capture "$dir" "$work/wimlib-lzx.wim" --compress=LZX --no-acls >/dev/null
+  [ -n "$with_floor" ] && manifest "$dir" "$work/manifest.txt"
   for c in xpress lzx; do
-    rm -rf "$work/a1" "$work/a2"
-    read -r os ok <<<"$(measure wine "$bench" apply "$(win "$work/wimlib-$c.wim")" "$(win "$work/a1")")"
-    read -r ts tk <<<"$(measure wimlib-imagex apply "$work/wimlib-$c.wim" 1 "$work/a2")"
-    diff -rq -x '.made-*' "$dir" "$work/a1" >/dev/null || echo "WARNING: our apply of $c differs from the tree"
+    rm -f "$m".*
+    for r in $(seq "$rounds"); do
+      # Each removes only its own earlier output, just before it starts: the
+      # file system is still busy for a while after a large tree is removed.
+      fresh "$work/a1"
+      measure wine "$bench" apply "$(win "$work/wimlib-$c.wim")" "$(win "$work/a1")" >>"$m.ours"
+      fresh "$work/a2"
+      measure wimlib-imagex apply "$work/wimlib-$c.wim" 1 "$work/a2" >>"$m.wimlib"
+      if [ "$r" = 1 ]; then
+        diff -rq -x '.made-*' "$dir" "$work/a1" >/dev/null || echo "WARNING: our apply of $c differs from the tree"
+      fi
+      if [ -n "$with_floor" ] && [ $c = lzx ]; then
+        best_floor write "$(win "$work/manifest.txt")" "$(win "$work/a3")" >>"$m.floor"
+      fi
+    done
+    read -r os ok _ <<<"$(median_of "$m.ours")"
+    read -r ts tk _ <<<"$(median_of "$m.wimlib")"
     report "$name apply ${c^^}" "$mib" "$os" "$ok" "$ts" "$tk"
     if [ -n "$with_floor" ] && [ $c = lzx ]; then
-      manifest "$dir" "$work/manifest.txt"
-      read -r fs fk ft <<<"$(best_floor write "$(win "$work/manifest.txt")" "$(win "$work/a3")")"
+      read -r fs fk ft <<<"$(median_of "$m.floor")"
       report "$name apply LZX (floor)" "$mib" "$os" "$ok" "$fs" "$fk" "floor$ft"
-      rm -rf "$work/a3"
     fi
   done
-  rm -rf "$work/a1" "$work/a2"
+  rm -rf "$work/a1" "$work/a2" "$work/a3" "$m".*
   ls -l "$work"/*.wim | awk '{printf "   %12d %s\n", $5, $9}'
 }
 
