@@ -136,6 +136,7 @@ DWORD CImageApplier::Apply(const CImageMetadata& image, const std::wstring& targ
     if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
     m_buffer.resize(kBufferSize);
     m_totalUnits = Units(image.Root());
+    ListFiles(image.Root());
     m_startTick = GetTickCount();
     m_lastPercent = 0;
     CMessageSink::Instance().Send(m_hMessages, WIM_MSG_PROGRESS, 0, 0);
@@ -153,31 +154,58 @@ DWORD CImageApplier::Apply(const CImageMetadata& image, const std::wstring& targ
     return 0;
 }
 
-// Small streams of the files ahead in this folder, each decoded and checked
-// whole on a worker of its own, so that many small files keep every core
-// busy; they are written in order as their files come.
-void CImageApplier::Prefetch(const WimDentry& dir, size_t from)
+// The image's files in the order they are applied, so that decoding ahead
+// runs across folders: most folders hold too few files to keep every core
+// busy, and each round of decoding waits for its slowest stream.
+void CImageApplier::ListFiles(const WimDentry& dir)
 {
-    m_ready.clear();
+    for (const WimDentry& c : dir.children) {
+        if (c.IsDirectory()) {
+            ListFiles(c);
+            continue;
+        }
+        m_fileIndex.emplace(&c, m_files.size());
+        m_files.push_back(&c);
+    }
+}
+
+// Small streams of the files from `from` on, each decoded and checked whole
+// on a worker of its own; they are written in order as their files come.
+// What is still ahead of the earlier round is kept, the rest dropped.
+void CImageApplier::Prefetch(const WimDentry& from)
+{
+    auto first = m_fileIndex.find(&from);
+    uint64_t size = 0;
+    // A large file is decoded by its own apply and leaves what is ready.
+    if (first == m_fileIndex.end() || m_wim.StreamSize(from.hash, &size) || size > kPrefetchLargest) return;
+    std::map<Sha1Digest, std::vector<uint8_t>> kept;
     std::vector<Sha1Digest> wanted;
     uint64_t budget = 0;
-    for (size_t i = from; i < dir.children.size() && wanted.size() < kPrefetchFiles; ++i) {
-        const WimDentry& c = dir.children[i];
-        uint64_t size = 0;
-        if (c.IsDirectory() || c.IsReparsePoint() || c.hash.IsZero() || m_wim.StreamSize(c.hash, &size)) continue;
-        if (size > kPrefetchLargest || m_written.count(c.hash)) continue;
-        if (budget + size > kPrefetchBytes) break;
+    size_t files = 0;
+    for (size_t i = first->second; i < m_files.size() && files < kPrefetchFiles; ++i) {
+        const WimDentry& c = *m_files[i];
+        if (c.IsReparsePoint() || c.hash.IsZero() || m_wim.StreamSize(c.hash, &size)) continue;
+        if (size > kPrefetchLargest || m_written.count(c.hash) || kept.count(c.hash)) continue;
         if (std::find(wanted.begin(), wanted.end(), c.hash) != wanted.end()) continue;
-        wanted.push_back(c.hash);
+        if (budget + size > kPrefetchBytes) break;
         budget += size;
+        ++files;
+        auto ready = m_ready.find(c.hash);
+        if (ready == m_ready.end()) {
+            wanted.push_back(c.hash);
+            continue;
+        }
+        kept[c.hash].swap(ready->second);
+        m_ready.erase(ready);
     }
+    m_ready.swap(kept);
     if (wanted.size() < kPrefetchFrom) return;
     std::vector<std::vector<uint8_t>> data(wanted.size());
     std::vector<char> ok(wanted.size(), 0);
     CWorkerPool::Instance().Run(wanted.size(), [&](size_t j, unsigned) {
         std::unique_ptr<CResourceReader> reader;
-        uint64_t size = 0;
-        if (m_wim.OpenStream(wanted[j], &reader, &size)) return;
+        uint64_t streamSize = 0;
+        if (m_wim.OpenStream(wanted[j], &reader, &streamSize)) return;
         // Failures are left to the file's own apply, which reports them.
         if (reader->ReadAll(&data[j], kPrefetchLargest)) return;
         ok[j] = CSha1::Of(data[j].data(), data[j].size()) == wanted[j];
@@ -304,8 +332,9 @@ DWORD CImageApplier::ApplyDirectory(const WimDentry& dir, bool isRoot)
 {
     for (size_t i = 0; i < dir.children.size(); ++i) {
         const WimDentry& child = dir.children[i];
-        if (!child.IsDirectory() && !child.hash.IsZero() && !m_ready.count(child.hash) && !m_written.count(child.hash))
-            Prefetch(dir, i);
+        if (!child.IsDirectory() && !child.IsReparsePoint() && !child.hash.IsZero() && !m_ready.count(child.hash) &&
+            !m_written.count(child.hash))
+            Prefetch(child);
         size_t run = i;
         std::set<Sha1Digest> inRun;
         while (run < dir.children.size() && run - i < kPrefetchFiles && Batchable(dir.children[run]) &&

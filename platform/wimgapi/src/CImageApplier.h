@@ -11,6 +11,7 @@
 #include <set>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "CBackgroundWriter.h"
@@ -29,7 +30,8 @@ public:
 private:
     DWORD ApplyDirectory(const WimDentry& dir, bool isRoot);
     DWORD ApplySubdirectory(const WimDentry& dir);
-    void Prefetch(const WimDentry& dir, size_t from);
+    void ListFiles(const WimDentry& dir);
+    void Prefetch(const WimDentry& from);
     struct BatchFile {
         const WimDentry* file;
         std::wstring path;
@@ -76,6 +78,8 @@ private:
     std::map<uint64_t, std::pair<std::wstring, Sha1Digest>> m_links;
     std::map<Sha1Digest, std::wstring> m_written; // the first file applied with each stream
     std::map<Sha1Digest, std::vector<uint8_t>> m_ready; // decoded ahead, checked
+    std::vector<const WimDentry*> m_files;               // every file, in apply order
+    std::unordered_map<const WimDentry*, size_t> m_fileIndex; // its place there
     uint64_t m_totalUnits = 0;
     uint64_t m_doneUnits = 0;
     DWORD m_lastPercent = 0;

@@ -476,6 +476,17 @@ TEST_F(WimgapiTest, ManySmallFilesRoundTrip)
     EXPECT_FALSE(Exists(L"W:\\t\\skipped\\b\\f7.txt"));
     EXPECT_FALSE(Exists(L"W:\\t\\skipped\\f17.txt"));
     EXPECT_EQ(ReadFileBytes(src + L"\\b\\f4.txt"), ReadFileBytes(L"W:\\t\\skipped\\b\\f4.txt"));
+    // A skipped folder whose files were decoded ahead with the ones after it.
+    Recorder skipFolder;
+    skipFolder.skipSuffix = L"\\a";
+    {
+        ScopedRecorder scope(skipFolder);
+        ApplyResult r = ApplyWim(L"W:\\t\\many1.wim", {}, L"W:\\t\\no-a");
+        ASSERT_TRUE(r.ok) << r.error;
+    }
+    EXPECT_FALSE(Exists(L"W:\\t\\no-a\\a"));
+    for (const wchar_t* file : {L"\\b\\f4.txt", L"\\b\\f7.txt", L"\\f2.txt", L"\\big.bin"})
+        EXPECT_EQ(ReadFileBytes(src + file), ReadFileBytes(std::wstring(L"W:\\t\\no-a") + file)) << file;
     Recorder abort;
     abort.abortAtProcess = 50;
     {
