@@ -5,7 +5,8 @@
 # (XPRESS, LZX) of:
 #   tree   SIZE_MIB (300) of mixed files (text, binaries, random, small);
 #   small  SMALL_MIB (250) of small files in many folders, with the floor of
-#          a plain Win32 program doing the same file calls on 1, 2, 4 threads;
+#          a plain Win32 program doing the same file calls on 1, 2, 4 threads
+#          (the thread count with the best median counts);
 #   large  LARGE_MIB (2048) in four large files, beside the disk's own rate
 #          (LARGE_MIB=0 leaves it out).
 # BENCH_TREES picks which of "tree small large" to run (all by default).
@@ -125,23 +126,24 @@ report() { # what mib ours_s ours_kb theirs_s theirs_kb [label]
       w, os, mib / (os > 0 ? os : 0.01), ok / 1024, l, ts, mib / (ts > 0 ? ts : 0.01), tk / 1024, os / (ts > 0 ? ts : 0.01) }'
 }
 
-best_floor() { # mode args...: the fastest of 1, 2 and 4 threads, "seconds KiB threads"
-  local best="" t s k
+floor_runs() { # prefix mode args...: one run on each of 1, 2 and 4 threads, "seconds KiB" added to prefix.T
+  local out=$1 t; shift
   for t in 1 2 4; do
     [ "$1" = write ] && fresh "$work/a3"
-    read -r s k <<<"$(measure wine "$floor" "$@" $t)"
-    if [ -z "$best" ] || awk -v a="$s" -v b="${best%% *}" 'BEGIN { exit !(a < b) }'; then best="$s $k $t"; fi
+    measure wine "$floor" "$@" $t >>"$out.$t"
   done
-  echo "$best"
 }
 
 # Each figure of a tree is the median of BENCH_ROUNDS (3) runs, ours and the
 # others taking turns: this machine's disk slows and speeds up by as much as
 # twice within minutes. Peaks are the largest of the runs.
 rounds=${BENCH_ROUNDS:-3}
-median_of() { # file of "seconds KiB [threads]" lines: the median line, with the largest peak
-  sort -n "$1" | awk '{ row[NR] = $0; if ($2 > peak) peak = $2 }
-    END { split(row[int((NR + 1) / 2)], f, " "); print f[1], peak, f[3] }'
+median_of() { # file of "seconds KiB" lines: the median seconds and the largest peak
+  sort -n "$1" | awk '{ s[NR] = $1; if ($2 > peak) peak = $2 } END { print s[int((NR + 1) / 2)], peak }'
+}
+floor_median() { # prefix: "seconds KiB threads" of the thread count with the best median
+  local t
+  for t in 1 2 4; do echo "$(median_of "$1.$t") $t"; done | sort -n | head -1
 }
 
 bench_tree() { # name dir [floor]
@@ -153,13 +155,13 @@ bench_tree() { # name dir [floor]
     rm -f "$work/ours.wim" "$work/wimlib-xpress.wim"
     measure wine "$bench" capture "$(win "$dir")" "$(win "$work/ours.wim")" xpress >>"$m.ours"
     measure wimlib-imagex capture "$dir" "$work/wimlib-xpress.wim" --compress=XPRESS --no-acls >>"$m.wimlib"
-    [ -n "$with_floor" ] && best_floor read "$(win "$dir")" >>"$m.floor"
+    [ -n "$with_floor" ] && floor_runs "$m.floor" read "$(win "$dir")"
   done
-  read -r os ok _ <<<"$(median_of "$m.ours")"
-  read -r ts tk _ <<<"$(median_of "$m.wimlib")"
+  read -r os ok <<<"$(median_of "$m.ours")"
+  read -r ts tk <<<"$(median_of "$m.wimlib")"
   report "$name capture XPRESS" "$mib" "$os" "$ok" "$ts" "$tk"
   if [ -n "$with_floor" ]; then
-    read -r fs fk ft <<<"$(median_of "$m.floor")"
+    read -r fs fk ft <<<"$(floor_median "$m.floor")"
     report "$name capture (floor)" "$mib" "$os" "$ok" "$fs" "$fk" "floor$ft"
   fi
   wimlib-imagex capture "$dir" "$work/wimlib-lzx.wim" --compress=LZX --no-acls >/dev/null
@@ -177,14 +179,14 @@ bench_tree() { # name dir [floor]
         diff -rq -x '.made-*' "$dir" "$work/a1" >/dev/null || echo "WARNING: our apply of $c differs from the tree"
       fi
       if [ -n "$with_floor" ] && [ $c = lzx ]; then
-        best_floor write "$(win "$work/manifest.txt")" "$(win "$work/a3")" >>"$m.floor"
+        floor_runs "$m.floor" write "$(win "$work/manifest.txt")" "$(win "$work/a3")"
       fi
     done
-    read -r os ok _ <<<"$(median_of "$m.ours")"
-    read -r ts tk _ <<<"$(median_of "$m.wimlib")"
+    read -r os ok <<<"$(median_of "$m.ours")"
+    read -r ts tk <<<"$(median_of "$m.wimlib")"
     report "$name apply ${c^^}" "$mib" "$os" "$ok" "$ts" "$tk"
     if [ -n "$with_floor" ] && [ $c = lzx ]; then
-      read -r fs fk ft <<<"$(median_of "$m.floor")"
+      read -r fs fk ft <<<"$(floor_median "$m.floor")"
       report "$name apply LZX (floor)" "$mib" "$os" "$ok" "$fs" "$fk" "floor$ft"
     fi
   done
