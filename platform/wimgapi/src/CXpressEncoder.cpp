@@ -132,11 +132,11 @@ inline size_t CommonLength(const uint8_t* a, const uint8_t* b, size_t max)
     return len;
 }
 
-inline uint32_t Hash4(const uint8_t* p)
+inline uint32_t Hash4(const uint8_t* p, unsigned bits)
 {
     uint32_t v;
     memcpy(&v, p, kHashLength);
-    return (v * 0x9E3779B1u) >> (32 - 15);
+    return (v * 0x9E3779B1u) >> (32 - bits);
 }
 
 } // namespace
@@ -149,7 +149,7 @@ CXpressEncoder::CXpressEncoder() : m_head(1u << kHashBits, 0), m_prev(kMaxChunk)
 void CXpressEncoder::Insert(const uint8_t* in, size_t pos, size_t inSize)
 {
     if (pos + kHashLength > inSize) return;
-    uint32_t h = Hash4(in + pos);
+    uint32_t h = Hash4(in + pos, kHashBits);
     m_prev[pos] = m_head[h];
     m_head[h] = m_base + (uint32_t)pos;
 }
@@ -159,7 +159,7 @@ uint32_t CXpressEncoder::LongestMatch(const uint8_t* in, size_t pos, size_t inSi
     if (pos + kHashLength > inSize) return 0;
     uint32_t best = 0;
     size_t maxLen = inSize - pos;
-    uint32_t at = m_head[Hash4(in + pos)];
+    uint32_t at = m_head[Hash4(in + pos, kHashBits)];
     for (uint32_t chain = 0; at >= m_base && chain < kMaxChain; ++chain, at = m_prev[at - m_base]) {
         size_t cand = at - m_base;
         const uint8_t* a = in + cand;
