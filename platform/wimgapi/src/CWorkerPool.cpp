@@ -3,19 +3,22 @@
 namespace {
 // Beyond this, Wine's file calls and the memory bus gain nothing.
 const unsigned kMaxWorkers = 8;
+// Cores left to Wine's server and to the threads that open, read and write
+// the files: their calls wait on it, and both wait behind a busy pool.
+const unsigned kCoresForFiles = 2;
+const unsigned kMinWorkers = 2;
 thread_local bool t_onWorker = false;
 }
 
 bool CWorkerPool::OnWorker() { return t_onWorker; }
 
-
 CWorkerPool& CWorkerPool::Instance()
 {
     static CWorkerPool* pool = [] {
         unsigned n = std::thread::hardware_concurrency();
-        if (n == 0) n = 1;
+        n = n > kCoresForFiles + kMinWorkers ? n - kCoresForFiles : kMinWorkers;
         if (n > kMaxWorkers) n = kMaxWorkers;
-        return new CWorkerPool(n - 1);
+        return new CWorkerPool(n - 1); // the caller is the first worker
     }();
     return *pool;
 }
