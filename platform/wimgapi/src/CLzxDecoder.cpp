@@ -16,7 +16,8 @@ const uint32_t kSlotBase[kNumSlots] = {0, 1, 2, 3, 4, 6, 8, 12, 16, 24, 32, 48, 
 } // namespace
 
 // 16-bit little-endian words, bits taken from the top. Reading past the end
-// yields zeros and marks the reader overrun.
+// yields zeros and marks the reader overrun. The buffer holds up to four
+// words, so that most symbols need no refill.
 class CLzxDecoder::BitReader {
 public:
     BitReader(const uint8_t* in, size_t size) : m_in(in), m_size(size) {}
@@ -25,15 +26,16 @@ public:
     bool Overrun() const { return m_pos * 8 - m_bits > (m_size & ~(size_t)1) * 8; }
     void Ensure(unsigned n)
     {
-        while (m_bits < n) {
-            uint32_t w = 0;
+        if (m_bits >= n) return;
+        while (m_bits <= kBufferBits - 16) {
+            uint64_t w = 0;
             if (m_pos + 2 <= m_size) w = m_in[m_pos] | m_in[m_pos + 1] << 8;
             m_pos += 2;
-            m_buf |= w << (16 - m_bits);
+            m_buf |= w << (kBufferBits - 16 - m_bits);
             m_bits += 16;
         }
     }
-    uint32_t Peek(unsigned n) { Ensure(n); return m_buf >> (32 - n); }
+    uint32_t Peek(unsigned n) { Ensure(n); return (uint32_t)(m_buf >> (kBufferBits - n)); }
     void Skip(unsigned n) { m_buf <<= n; m_bits -= n; }
     uint32_t Read(unsigned n)
     {
@@ -49,10 +51,13 @@ public:
         if (s >= 0) Skip(len);
         return s;
     }
-    // Drops 1 to 16 bits to reach a word boundary, for a stored block.
+    // Drops 1 to 16 bits to reach a word boundary, for a stored block; the
+    // whole words read ahead are given back.
     void Align()
     {
         Ensure(1);
+        Skip((m_bits - 1) % 16 + 1);
+        m_pos -= m_bits / 8;
         m_buf = 0;
         m_bits = 0;
     }
@@ -66,10 +71,12 @@ public:
     bool SkipByte() { return Bytes(m_pad, 1); }
 
 private:
+    static const unsigned kBufferBits = 64;
+
     const uint8_t* m_in;
     size_t m_size;
     size_t m_pos = 0;
-    uint32_t m_buf = 0;
+    uint64_t m_buf = 0;
     unsigned m_bits = 0;
     uint8_t m_pad[1];
 };
@@ -156,8 +163,12 @@ bool CLzxDecoder::DecodeBlock(BitReader& br, int type, uint8_t* out, size_t* pos
         }
         if (offset == 0 || offset > pos || length > end - pos) return false;
         const uint8_t* src = out + pos - offset;
-        for (uint32_t i = 0; i < length; ++i)
-            out[pos + i] = src[i];
+        if (offset >= length) {
+            memcpy(out + pos, src, length);
+        } else {
+            for (uint32_t i = 0; i < length; ++i)
+                out[pos + i] = src[i]; // overlapping: repeats what it copies
+        }
         pos += length;
     }
     *position = pos;

@@ -113,6 +113,42 @@ TEST(WimCodecTest, DamagedChunksFailSafely)
     }
 }
 
+// LZX stored blocks: the header's bits end inside a word, the rest of that
+// word is padding, then the three repeat offsets and the raw bytes (an odd
+// count padded by one byte). The reader looks ahead in whole words and must
+// give back the ones it took past the padding.
+TEST(WimCodecTest, LzxStoredBlocks)
+{
+    // Type 3, no default size, 16-bit size; words little-endian, bits from the top.
+    auto header = [](uint16_t size) {
+        uint16_t w1 = (uint16_t)(0x6000 | size >> 4), w2 = (uint16_t)((size & 0xF) << 12);
+        std::vector<uint8_t> v = {(uint8_t)w1, (uint8_t)(w1 >> 8), (uint8_t)w2, (uint8_t)(w2 >> 8)};
+        const uint8_t repeats[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+        v.insert(v.end(), repeats, repeats + 12);
+        return v;
+    };
+    struct Case {
+        const char* what;
+        std::string data;
+        size_t cut; // bytes dropped from the end
+        bool ok;
+    } cases[] = {{"odd size, padded", "hello", 0, true},
+                 {"even size", "bytes!", 0, true},
+                 {"odd size, padding missing", "hello", 1, false},
+                 {"data cut short", "hello", 3, false}};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> in = header((uint16_t)c.data.size());
+        in.insert(in.end(), c.data.begin(), c.data.end());
+        if (c.data.size() % 2) in.push_back(0);
+        in.resize(in.size() - c.cut);
+        std::vector<uint8_t> out(c.data.size());
+        CLzxDecoder lzx;
+        bool ok = lzx.Decompress(in.data(), in.size(), out.data(), out.size());
+        EXPECT_EQ(c.ok, ok) << c.what;
+        if (ok && c.cut == 0) EXPECT_EQ(c.data, std::string(out.begin(), out.end())) << c.what;
+    }
+}
+
 TEST(WimCodecTest, Sha1KnownAnswers)
 {
     struct Case {
