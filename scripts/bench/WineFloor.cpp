@@ -18,6 +18,8 @@
 namespace {
 
 const size_t kBuffer = 1024 * 1024;
+// The time every file and folder is given (any fixed time will do).
+const FILETIME kTime = {0x12345678, 0x01D00000};
 
 struct Item {
     std::wstring path;
@@ -49,8 +51,7 @@ void WriteOne(const Item& f, std::vector<char>& buf)
         if (!WriteFile(h, buf.data(), n, &done, nullptr)) break;
         left -= n;
     }
-    FILETIME ft = {0x12345678, 0x01D00000};
-    SetFileTime(h, &ft, &ft, &ft);
+    SetFileTime(h, &kTime, &kTime, &kTime);
     CloseHandle(h);
 }
 
@@ -59,8 +60,7 @@ void DateFolder(const Item& d, std::vector<char>&)
     HANDLE h = CreateFileW(d.path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return;
-    FILETIME ft = {0x12345678, 0x01D00000};
-    SetFileTime(h, &ft, &ft, &ft);
+    SetFileTime(h, &kTime, &kTime, &kTime);
     CloseHandle(h);
 }
 

@@ -25,17 +25,12 @@ void CBackgroundWriter::Loop()
             if (m_jobs.empty()) return; // stopping, nothing left
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
-            if (m_error) {
-                m_changed.NotifyAll();
-                continue; // dropped: an earlier write failed
-            }
             ++m_running;
         }
-        unsigned long err = job();
+        job();
         {
             CSlimLock::Guard guard(m_lock);
             --m_running;
-            if (err && !m_error) m_error = err;
         }
         m_changed.NotifyAll();
     }
@@ -51,11 +46,8 @@ void CBackgroundWriter::Submit(Job job)
     m_changed.NotifyAll();
 }
 
-unsigned long CBackgroundWriter::Wait()
+void CBackgroundWriter::Wait()
 {
     CSlimLock::Guard guard(m_lock);
     guard.Wait(m_changed, [&] { return m_jobs.empty() && m_running == 0; });
-    unsigned long err = m_error;
-    m_error = 0;
-    return err;
 }

@@ -1,6 +1,7 @@
 // A thread of its own that runs writes in the order they are handed over,
 // while the caller decodes or compresses what comes next: under Wine a
 // write costs about as much as preparing its data, so the two overlap.
+// A write keeps its own outcome for the caller to read once it has run.
 #pragma once
 
 #include <deque>
@@ -11,23 +12,19 @@
 
 class CBackgroundWriter {
 public:
-    // A write: 0, or the system error that stopped it.
-    using Job = std::function<unsigned long()>;
+    using Job = std::function<void()>;
 
-    // At most `depth` writes wait or run at a time; a caller that fills a
-    // ring of depth + 1 buffers may refill the oldest once Submit returns.
-    explicit CBackgroundWriter(size_t depth = 2);
+    // At most `depth` writes wait or run at a time.
+    explicit CBackgroundWriter(size_t depth);
     // Waits for the writes handed over, then ends the thread.
     ~CBackgroundWriter();
     CBackgroundWriter(const CBackgroundWriter&) = delete;
     CBackgroundWriter& operator=(const CBackgroundWriter&) = delete;
 
-    // Queues a write, waiting while `depth` are pending. After a failure the
-    // writes that follow are dropped until Wait reports it.
+    // Queues a write, waiting while `depth` are pending.
     void Submit(Job job);
-    // Waits until every write handed over has run; the first error since
-    // the last Wait, or 0.
-    unsigned long Wait();
+    // Waits until every write handed over has run.
+    void Wait();
 
 private:
     void Loop();
@@ -37,7 +34,6 @@ private:
     CSlimLock::Condition m_changed;
     std::deque<Job> m_jobs;
     size_t m_running = 0;
-    unsigned long m_error = 0;
     bool m_stop = false;
     std::thread m_thread;
 };

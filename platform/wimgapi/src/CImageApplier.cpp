@@ -247,8 +247,8 @@ DWORD CImageApplier::WriteBatchFile(const BatchFile& job)
 }
 
 // Files first..end of dir (all batchable): PROCESS for each in order, the
-// accepted ones written on a few threads (Wine's file calls gain up to
-// about four), then errors, FILEINFO and progress in order.
+// accepted ones handed to the writer's thread as one batch; their errors,
+// FILEINFO and progress come in order once it is written (ReportWritten).
 DWORD CImageApplier::ApplyBatch(const WimDentry& dir, size_t first, size_t* endOut)
 {
     // The data waiting to be written stays bounded.
@@ -288,13 +288,11 @@ DWORD CImageApplier::ApplyBatch(const WimDentry& dir, size_t first, size_t* endO
     if (!m_batchWriter) m_batchWriter.reset(new CBackgroundWriter(kBatchesAhead));
     Batch* queued = batch.get();
     m_batchBytes += batch->bytes;
-    ++m_batchesSubmitted;
     m_batches.push_back(std::move(batch));
-    m_batchWriter->Submit([queued]() -> unsigned long {
+    m_batchWriter->Submit([queued] {
         for (BatchFile& job : queued->files)
             job.error = WriteBatchFile(job);
         queued->written.store(true, std::memory_order_release);
-        return 0;
     });
     return 0;
 }
@@ -357,8 +355,8 @@ DWORD CImageApplier::ApplyDirectory(const WimDentry& dir, bool isRoot)
     if (isRoot) return 0;
     // Times last: creating the children changed them, and a batch of them
     // may still be being written.
-    if (m_batchesReported == m_batchesSubmitted) SetFolderTimes(m_path.Extended(), dir);
-    else m_finishedFolders.push_back({m_path.Extended(), &dir, m_batchesSubmitted});
+    if (m_batches.empty()) SetFolderTimes(m_path.Extended(), dir);
+    else m_finishedFolders.push_back({m_path.Extended(), &dir, m_batchesReported + m_batches.size()});
     return 0;
 }
 

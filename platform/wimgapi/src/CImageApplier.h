@@ -91,7 +91,6 @@ private:
     std::deque<std::unique_ptr<Batch>> m_batches;
     std::multiset<std::wstring> m_batchPaths; // their paths, upper case
     uint64_t m_batchBytes = 0;
-    uint64_t m_batchesSubmitted = 0;
     uint64_t m_batchesReported = 0;
     std::deque<FinishedFolder> m_finishedFolders;
     std::unique_ptr<CBackgroundWriter> m_batchWriter;

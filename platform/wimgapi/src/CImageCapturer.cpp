@@ -179,8 +179,7 @@ DWORD CImageCapturer::StoreFile(WimDentry* file, uint64_t scannedSize)
 DWORD CImageCapturer::StoreEntry(WimDentry* file, std::vector<uint64_t>::const_iterator* size,
                                  const std::wstring& display, bool* keep)
 {
-    BatchFile job{file, **size, m_path.Extended(), display, false, {}, 0, 0, (size_t)(*size - m_firstSize)};
-    ++*size;
+    BatchFile job = NextJob(file, size, display, 0);
     bool process = true;
     DWORD err = AskProcess(display, &process);
     if (err) return err;
@@ -210,11 +209,20 @@ DWORD CImageCapturer::Finish(DWORD err, const std::wstring& display, bool* keep)
     return 0;
 }
 
+// The job of the file at m_path, whose scanned size *size points at; *size
+// moves on to the next file's.
+CImageCapturer::BatchFile CImageCapturer::NextJob(WimDentry* file, std::vector<uint64_t>::const_iterator* size,
+                                                  const std::wstring& display, size_t index)
+{
+    BatchFile job{file, **size, m_path.Extended(), display, false, {}, 0, index, (size_t)(*size - m_firstSize)};
+    ++*size;
+    return job;
+}
+
 // The file as the reader read it ahead, or left for StoreFile.
 void CImageCapturer::TakeRead(BatchFile& job)
 {
-    CFileReadAhead::Result read = m_readAhead ? m_readAhead->Take(job.order) : CFileReadAhead::Result();
-    if (!m_readAhead) read.alone = true;
+    CFileReadAhead::Result read = m_readAhead->Take(job.order);
     job.data.swap(read.data);
     job.error = read.error;
     job.alone = read.alone;
@@ -253,9 +261,7 @@ DWORD CImageCapturer::StoreBatch(WimDentry* dir, size_t first, size_t end, std::
     for (size_t i = first; i < end; ++i) {
         WimDentry& f = dir->children[i];
         if (!m_path.Push(f.name)) return ERROR_FILENAME_EXCED_RANGE;
-        BatchFile job{&f, **size, m_path.Extended(), m_path.Display(), false, {}, 0, i - first,
-                      (size_t)(*size - m_firstSize)};
-        ++*size;
+        BatchFile job = NextJob(&f, size, m_path.Display(), i - first);
         m_path.Pop();
         bool process = true;
         DWORD err = AskProcess(job.display, &process);

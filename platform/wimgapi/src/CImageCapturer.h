@@ -44,6 +44,8 @@ private:
         size_t index; // in the batch
         size_t order; // among the files of the scan
     };
+    BatchFile NextJob(WimDentry* file, std::vector<uint64_t>::const_iterator* size, const std::wstring& display,
+                      size_t index);
     void TakeRead(BatchFile& job);
     size_t BatchEnd(const WimDentry& dir, size_t first, std::vector<uint64_t>::const_iterator size) const;
     DWORD StoreBatch(WimDentry* dir, size_t first, size_t end, std::vector<uint64_t>::const_iterator* size,

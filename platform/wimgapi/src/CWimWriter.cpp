@@ -219,10 +219,7 @@ unsigned long CWimWriter::HandOver()
     m_packing->spans.clear();
     if (!m_packer) m_packer.reset(new CBackgroundWriter(1));
     Packed* batch = m_packing.get();
-    m_packer->Submit([this, batch]() -> unsigned long {
-        Pack(*batch);
-        return 0;
-    });
+    m_packer->Submit([this, batch] { Pack(*batch); });
     return 0;
 }
 

@@ -102,6 +102,13 @@ ApplyResult ApplyWim(const std::wstring& wim, const std::vector<std::wstring>& r
     return r;
 }
 
+// ApplyWim with rec's callback registered for the apply.
+ApplyResult ApplyRecorded(Recorder& rec, const std::wstring& wim, const std::wstring& target)
+{
+    ScopedRecorder scope(rec);
+    return ApplyWim(wim, {}, target);
+}
+
 DWORD CaptureWim(const std::wstring& source, const std::wstring& wim, DWORD compression, DWORD flags = 0)
 {
     HANDLE h = WIMCreateFile(wim.c_str(), WIM_GENERIC_WRITE, WIM_CREATE_ALWAYS, flags, compression, nullptr);
@@ -346,21 +353,15 @@ TEST_F(WimgapiTest, AbortAndSkipFromTheCallback)
 {
     Recorder rec;
     rec.abortAtProcess = 3;
-    {
-        ScopedRecorder scope(rec);
-        ApplyResult r = ApplyWim(Fixture(L"wimlib-XPRESS.wim"), {}, L"W:\\t\\aborted");
-        EXPECT_FALSE(r.ok);
-        EXPECT_EQ((DWORD)ERROR_REQUEST_ABORTED, r.error);
-    }
+    ApplyResult aborted = ApplyRecorded(rec, Fixture(L"wimlib-XPRESS.wim"), L"W:\\t\\aborted");
+    EXPECT_FALSE(aborted.ok);
+    EXPECT_EQ((DWORD)ERROR_REQUEST_ABORTED, aborted.error);
     EXPECT_EQ(3u, rec.processed.size()) << "PROCESS after the abort";
 
     Recorder skip;
     skip.skipSuffix = L".txt";
-    {
-        ScopedRecorder scope(skip);
-        ApplyResult r = ApplyWim(Fixture(L"wimlib-XPRESS.wim"), {}, L"W:\\t\\skipped");
-        ASSERT_TRUE(r.ok) << r.error;
-    }
+    ApplyResult skipped = ApplyRecorded(skip, Fixture(L"wimlib-XPRESS.wim"), L"W:\\t\\skipped");
+    ASSERT_TRUE(skipped.ok) << skipped.error;
     EXPECT_TRUE(Exists(L"W:\\t\\skipped\\random.bin"));
     EXPECT_FALSE(Exists(L"W:\\t\\skipped\\docs\\numbers.txt"));
 }
@@ -468,33 +469,24 @@ TEST_F(WimgapiTest, ManySmallFilesRoundTrip)
     // Skips and an abort among files written side by side.
     Recorder skip;
     skip.skipSuffix = L"7.txt";
-    {
-        ScopedRecorder scope(skip);
-        ApplyResult r = ApplyWim(L"W:\\t\\many1.wim", {}, L"W:\\t\\skipped");
-        ASSERT_TRUE(r.ok) << r.error;
-    }
+    ApplyResult skipped = ApplyRecorded(skip, L"W:\\t\\many1.wim", L"W:\\t\\skipped");
+    ASSERT_TRUE(skipped.ok) << skipped.error;
     EXPECT_FALSE(Exists(L"W:\\t\\skipped\\b\\f7.txt"));
     EXPECT_FALSE(Exists(L"W:\\t\\skipped\\f17.txt"));
     EXPECT_EQ(ReadFileBytes(src + L"\\b\\f4.txt"), ReadFileBytes(L"W:\\t\\skipped\\b\\f4.txt"));
     // A skipped folder whose files were decoded ahead with the ones after it.
     Recorder skipFolder;
     skipFolder.skipSuffix = L"\\a";
-    {
-        ScopedRecorder scope(skipFolder);
-        ApplyResult r = ApplyWim(L"W:\\t\\many1.wim", {}, L"W:\\t\\no-a");
-        ASSERT_TRUE(r.ok) << r.error;
-    }
+    ApplyResult withoutA = ApplyRecorded(skipFolder, L"W:\\t\\many1.wim", L"W:\\t\\no-a");
+    ASSERT_TRUE(withoutA.ok) << withoutA.error;
     EXPECT_FALSE(Exists(L"W:\\t\\no-a\\a"));
     for (const wchar_t* file : {L"\\b\\f4.txt", L"\\b\\f7.txt", L"\\f2.txt", L"\\big.bin"})
         EXPECT_EQ(ReadFileBytes(src + file), ReadFileBytes(std::wstring(L"W:\\t\\no-a") + file)) << file;
     Recorder abort;
     abort.abortAtProcess = 50;
-    {
-        ScopedRecorder scope(abort);
-        ApplyResult r = ApplyWim(L"W:\\t\\many1.wim", {}, L"W:\\t\\aborted");
-        EXPECT_FALSE(r.ok);
-        EXPECT_EQ((DWORD)ERROR_REQUEST_ABORTED, r.error);
-    }
+    ApplyResult aborted = ApplyRecorded(abort, L"W:\\t\\many1.wim", L"W:\\t\\aborted");
+    EXPECT_FALSE(aborted.ok);
+    EXPECT_EQ((DWORD)ERROR_REQUEST_ABORTED, aborted.error);
     EXPECT_EQ(50u, abort.processed.size()) << "PROCESS after the abort";
 
     // The same among files read side by side on capture.
