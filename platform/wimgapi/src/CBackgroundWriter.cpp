@@ -1,8 +1,9 @@
 #include "CBackgroundWriter.h"
 
-CBackgroundWriter::CBackgroundWriter(size_t depth) : m_depth(depth ? depth : 1)
+CBackgroundWriter::CBackgroundWriter(size_t depth, unsigned threads) : m_depth(depth ? depth : 1)
 {
-    m_thread = std::thread([this] { Loop(); });
+    for (unsigned i = 0; i < (threads ? threads : 1); ++i)
+        m_threads.emplace_back([this] { Loop(); });
 }
 
 CBackgroundWriter::~CBackgroundWriter()
@@ -12,7 +13,8 @@ CBackgroundWriter::~CBackgroundWriter()
         m_stop = true;
     }
     m_changed.NotifyAll();
-    m_thread.join();
+    for (std::thread& t : m_threads)
+        t.join();
 }
 
 void CBackgroundWriter::Loop()

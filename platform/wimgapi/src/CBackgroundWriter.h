@@ -1,12 +1,15 @@
-// A thread of its own that runs writes in the order they are handed over,
-// while the caller decodes or compresses what comes next: under Wine a
-// write costs about as much as preparing its data, so the two overlap.
-// A write keeps its own outcome for the caller to read once it has run.
+// Threads of their own that run writes, while the caller decodes or
+// compresses what comes next: under Wine a write costs about as much as
+// preparing its data, so the two overlap. One thread runs the writes in the
+// order they are handed over; with more, a write starts in that order but
+// may end before an earlier one. A write keeps its own outcome for the caller
+// to read once it has run.
 #pragma once
 
 #include <deque>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "CSlimLock.h"
 
@@ -14,9 +17,9 @@ class CBackgroundWriter {
 public:
     using Job = std::function<void()>;
 
-    // At most `depth` writes wait or run at a time.
-    explicit CBackgroundWriter(size_t depth);
-    // Waits for the writes handed over, then ends the thread.
+    // At most `depth` writes wait or run at a time, on `threads` threads.
+    CBackgroundWriter(size_t depth, unsigned threads);
+    // Waits for the writes handed over, then ends the threads.
     ~CBackgroundWriter();
     CBackgroundWriter(const CBackgroundWriter&) = delete;
     CBackgroundWriter& operator=(const CBackgroundWriter&) = delete;
@@ -35,5 +38,5 @@ private:
     std::deque<Job> m_jobs;
     size_t m_running = 0;
     bool m_stop = false;
-    std::thread m_thread;
+    std::vector<std::thread> m_threads;
 };

@@ -15,17 +15,23 @@ namespace {
 const DWORD kAttributeMask = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                              FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-const size_t kBufferSize = 1024 * 1024;
+// Pieces of a stream handed to the threads that hash and write it: small
+// enough that a file's last piece is soon done.
+const size_t kPieceSize = 256 * 1024;
 // Decoding ahead: streams up to 1 MiB, up to 8 MiB and 256 files at a time,
 // and only when there are enough of them to share out.
 const uint64_t kPrefetchLargest = 1024 * 1024;
 const uint64_t kPrefetchBytes = 8 * 1024 * 1024;
 const size_t kPrefetchFiles = 256;
 const size_t kPrefetchFrom = 4;
+// Pieces of a stream being hashed and written while the next decodes.
+const size_t kPiecesAhead = 4;
 // Files at hand written together: from this many.
 const size_t kBatchFrom = 4;
-// Batches and their data handed to the writer and not yet reported.
+// Batches and their data handed to the writers and not yet reported.
 const size_t kBatchesAhead = 16;
+// Wine's file calls scale to about two threads.
+const unsigned kBatchWriters = 2;
 const uint64_t kBatchBytesAhead = 16 * 1024 * 1024;
 
 // Attributes given to CreateFileW, so that most files need no second call
@@ -134,7 +140,6 @@ DWORD CImageApplier::Apply(const CImageMetadata& image, const std::wstring& targ
         return GetLastError();
     DWORD attrs = GetFileAttributesW(m_path.Extended().c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
-    m_buffer.resize(kBufferSize);
     m_totalUnits = Units(image.Root());
     ListFiles(image.Root());
     m_startTick = GetTickCount();
@@ -266,6 +271,10 @@ DWORD CImageApplier::ApplyBatch(const WimDentry& dir, size_t first, size_t* endO
         *endOut = i + 1;
         BatchFile job{&f, m_path.Extended(), m_path.Display(), {}, 0};
         m_path.Pop();
+        // A name repeated by a damaged image: the earlier batch goes first,
+        // so that the later entry wins as it would alone.
+        err = FinishBatchWriting(job.path);
+        if (err) return err;
         bool process = true;
         err = AskProcess(job.display, &process);
         if (err) return err;
@@ -283,9 +292,9 @@ DWORD CImageApplier::ApplyBatch(const WimDentry& dir, size_t first, size_t* endO
         batch->files.push_back(std::move(job));
     }
     // Wine's file calls, not the processor, bound the writing of small files:
-    // one thread writes them while the files and folders that follow are
-    // decoded and applied.
-    if (!m_batchWriter) m_batchWriter.reset(new CBackgroundWriter(kBatchesAhead));
+    // threads of their own write them while the files and folders that
+    // follow are decoded and applied.
+    if (!m_batchWriter) m_batchWriter.reset(new CBackgroundWriter(kBatchesAhead, kBatchWriters));
     Batch* queued = batch.get();
     m_batchBytes += batch->bytes;
     m_batches.push_back(std::move(batch));
@@ -407,24 +416,14 @@ bool CImageApplier::CopyWritten(HANDLE file, const WimDentry& entry, DWORD* err)
     if (!from.Valid()) return false;
     LARGE_INTEGER length;
     if (!GetFileSizeEx(from.Get(), &length) || (uint64_t)length.QuadPart != size) return false;
-    CSha1 sha;
     uint64_t before = m_doneUnits;
-    for (uint64_t left = size; left;) {
-        DWORD want = (DWORD)std::min<uint64_t>(m_buffer.size(), left), got = 0, done = 0;
-        if (!ReadFile(from.Get(), m_buffer.data(), want, &got, nullptr) || got != want) break;
-        sha.Update(m_buffer.data(), got);
-        if (!WriteFile(file, m_buffer.data(), got, &done, nullptr) || done != got) {
-            *err = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
-            return true;
-        }
-        left -= got;
-        m_doneUnits += got;
-        Progress();
-    }
-    if (m_doneUnits - before == size && sha.Final() == entry.hash) {
-        *err = 0;
-        return true;
-    }
+    StreamOutcome copied = StreamData(file, size, entry.hash, [&from](uint8_t* to, size_t n) -> DWORD {
+        DWORD got = 0;
+        if (!ReadFile(from.Get(), to, (DWORD)n, &got, nullptr)) return GetLastError() ? GetLastError() : ERROR_READ_FAULT;
+        return got == n ? 0 : ERROR_HANDLE_EOF;
+    });
+    *err = copied.writeError;
+    if (copied.writeError || !copied.sourceError) return true;
     m_doneUnits = before;
     LARGE_INTEGER zero = {};
     if (SetFilePointerEx(file, zero, nullptr, FILE_BEGIN) && SetEndOfFile(file)) return false;
@@ -449,23 +448,52 @@ DWORD CImageApplier::WriteData(HANDLE file, const WimDentry& entry)
         Progress();
         return 0;
     }
-    std::unique_ptr<CResourceReader> reader;
     uint64_t size = 0;
-    DWORD err = m_wim.OpenStream(entry.hash, &reader, &size);
+    DWORD err = m_wim.OpenStream(entry.hash, &m_reader, &size);
     if (err) return err;
+    CResourceReader& reader = *m_reader;
+    StreamOutcome decoded =
+        StreamData(file, size, entry.hash, [&reader](uint8_t* to, size_t n) { return reader.Read(to, n); });
+    return decoded.writeError ? decoded.writeError : decoded.sourceError;
+}
+
+// Hashing and writing each piece run side by side on threads of their own
+// while the next piece is read or decoded: SHA-1 alone costs about what the
+// write does, and the two in turn used to leave the decoding workers idle.
+CImageApplier::StreamOutcome CImageApplier::StreamData(HANDLE file, uint64_t size, const Sha1Digest& expected,
+                                                       const std::function<DWORD(uint8_t*, size_t)>& read)
+{
+    if (!m_hasher) {
+        m_hasher.reset(new CBackgroundWriter(kPiecesAhead, 1));
+        m_pieceWriter.reset(new CBackgroundWriter(kPiecesAhead, 1));
+        // A piece is reused once both threads are past it.
+        m_pieces.assign(kPiecesAhead + 1, std::vector<uint8_t>(kPieceSize));
+    }
     CSha1 sha;
-    while (reader->Remaining()) {
-        size_t n = (size_t)std::min<uint64_t>(m_buffer.size(), reader->Remaining());
-        err = reader->Read(m_buffer.data(), n);
-        if (err) return err;
-        sha.Update(m_buffer.data(), n);
-        DWORD written = 0;
-        if (!WriteFile(file, m_buffer.data(), (DWORD)n, &written, nullptr) || written != n)
-            return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    std::atomic<DWORD> writeError{0};
+    StreamOutcome outcome;
+    for (size_t k = 0; size && !writeError.load(); ++k) {
+        std::vector<uint8_t>& piece = m_pieces[k % m_pieces.size()];
+        size_t n = (size_t)std::min<uint64_t>(piece.size(), size);
+        outcome.sourceError = read(piece.data(), n);
+        if (outcome.sourceError) break;
+        const uint8_t* data = piece.data();
+        m_hasher->Submit([&sha, data, n] { sha.Update(data, n); });
+        m_pieceWriter->Submit([file, data, n, &writeError] {
+            DWORD written = 0;
+            if (writeError.load()) return;
+            if (!WriteFile(file, data, (DWORD)n, &written, nullptr) || written != n)
+                writeError = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        });
+        size -= n;
         m_doneUnits += n;
         Progress();
     }
-    return sha.Final() == entry.hash ? 0 : ERROR_FILE_CORRUPT;
+    m_hasher->Wait();
+    m_pieceWriter->Wait();
+    outcome.writeError = writeError.load();
+    if (!outcome.writeError && !outcome.sourceError && sha.Final() != expected) outcome.sourceError = ERROR_FILE_CORRUPT;
+    return outcome;
 }
 
 DWORD CImageApplier::ApplyFile(const WimDentry& file)

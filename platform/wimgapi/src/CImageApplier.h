@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <memory>
@@ -16,6 +17,7 @@
 
 #include "CBackgroundWriter.h"
 #include "CImageMetadata.h"
+#include "CResourceReader.h"
 #include "CLongPath.h"
 
 class CWimHandle;
@@ -59,6 +61,16 @@ private:
     static DWORD WriteBatchFile(const BatchFile& job);
     DWORD ApplyFile(const WimDentry& file);
     DWORD WriteData(HANDLE file, const WimDentry& entry);
+    // The write's error, or else the source's (ERROR_FILE_CORRUPT when the
+    // data is not the stream named).
+    struct StreamOutcome {
+        DWORD writeError = 0;
+        DWORD sourceError = 0;
+    };
+    // Copies size bytes, read piece by piece, into file, checking them
+    // against expected.
+    StreamOutcome StreamData(HANDLE file, uint64_t size, const Sha1Digest& expected,
+                             const std::function<DWORD(uint8_t*, size_t)>& read);
     bool CopyWritten(HANDLE file, const WimDentry& entry, DWORD* err);
     DWORD Report(DWORD err);
     DWORD Report(DWORD err, const std::wstring& display);
@@ -84,7 +96,6 @@ private:
     uint64_t m_doneUnits = 0;
     DWORD m_lastPercent = 0;
     DWORD m_startTick = 0;
-    std::vector<uint8_t> m_buffer;
     // The batches being written, oldest first, and the folders finished
     // meanwhile, whose times wait for them. The writer goes first on
     // destruction.
@@ -94,4 +105,9 @@ private:
     uint64_t m_batchesReported = 0;
     std::deque<FinishedFolder> m_finishedFolders;
     std::unique_ptr<CBackgroundWriter> m_batchWriter;
+    std::unique_ptr<CResourceReader> m_reader; // of the stream being decoded, kept for its buffers
+    // Hash and write the pieces of a stream decoded on the spot.
+    std::unique_ptr<CBackgroundWriter> m_hasher;
+    std::unique_ptr<CBackgroundWriter> m_pieceWriter;
+    std::vector<std::vector<uint8_t>> m_pieces;
 };

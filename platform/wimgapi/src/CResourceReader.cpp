@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "CLzxDecoder.h"
 #include "CWorkerPool.h"
+#include "CXpressDecoder.h"
 
 namespace {
 
@@ -22,12 +24,42 @@ uint64_t ChunkCount(uint64_t originalSize, uint32_t chunkSize)
     return originalSize / chunkSize + (originalSize % chunkSize ? 1 : 0);
 }
 
+// Each thread keeps its own decoders: making them for every stream cost more
+// than decoding a small stream does.
+CXpressDecoder& ThreadXpress()
+{
+    thread_local CXpressDecoder decoder;
+    return decoder;
+}
+
+CLzxDecoder& ThreadLzx()
+{
+    thread_local CLzxDecoder decoder;
+    return decoder;
+}
+
 } // namespace
 
 CResourceReader::CResourceReader(CFileIo& io, const wim::ResHdr& res, uint32_t chunkSize, wim::Compression compression)
-    : m_io(io), m_res(res), m_chunkSize(chunkSize ? chunkSize : wim::kChunkSize), m_compression(compression),
-      m_compressed((res.flags & wim::kResCompressed) != 0)
 {
+    Reset(io, res, chunkSize, compression);
+}
+
+void CResourceReader::Reset(CFileIo& io, const wim::ResHdr& res, uint32_t chunkSize, wim::Compression compression)
+{
+    m_io = &io;
+    m_res = res;
+    m_chunkSize = chunkSize ? chunkSize : wim::kChunkSize;
+    m_compression = compression;
+    m_compressed = (res.flags & wim::kResCompressed) != 0;
+    m_position = 0;
+    m_checked = false;
+    m_chunks = 0;
+    m_entrySize = 4;
+    m_tableSize = 0;
+    m_windowFirst = UINT64_MAX;
+    m_loadedFirst = UINT64_MAX;
+    m_loadedCount = 0;
 }
 
 bool CResourceReader::Plausible(const wim::ResHdr& res, uint32_t chunkSize, uint64_t fileSize)
@@ -45,7 +77,7 @@ unsigned long CResourceReader::CheckLayout()
 {
     // The file may have grown since its size was last read (an image added
     // through another handle): only a resource past that size asks again.
-    if (!Plausible(m_res, m_chunkSize, m_io.KnownSize()) && !Plausible(m_res, m_chunkSize, m_io.Size()))
+    if (!Plausible(m_res, m_chunkSize, m_io->KnownSize()) && !Plausible(m_res, m_chunkSize, m_io->Size()))
         return wim::kErrInvalidData;
     if (m_compressed) {
         m_chunks = ChunkCount(m_res.originalSize, m_chunkSize);
@@ -67,8 +99,8 @@ unsigned long CResourceReader::LoadWindow(uint64_t first)
     if (first == 0) m_window.push_back(0);
     if (from <= to) {
         std::vector<uint8_t> raw((size_t)((to - from + 1) * m_entrySize));
-        if (!m_io.ReadAt(m_res.offset + (from - 1) * m_entrySize, raw.data(), raw.size()))
-            return m_io.LastError() ? m_io.LastError() : wim::kErrHandleEof;
+        if (!m_io->ReadAt(m_res.offset + (from - 1) * m_entrySize, raw.data(), raw.size()))
+            return m_io->LastError() ? m_io->LastError() : wim::kErrHandleEof;
         for (size_t at = 0; at < raw.size(); at += m_entrySize)
             m_window.push_back(m_entrySize == 8 ? wim::Get64(&raw[at]) : wim::Get32(&raw[at]));
     }
@@ -107,17 +139,13 @@ unsigned long CResourceReader::LoadBatch(uint64_t index)
     }
     m_loadedFirst = UINT64_MAX;
     m_packed.resize((size_t)(m_starts[n] - m_starts[0]));
-    if (!m_io.ReadAt(m_res.offset + m_tableSize + m_starts[0], m_packed.data(), m_packed.size()))
-        return m_io.LastError() ? m_io.LastError() : wim::kErrHandleEof;
+    if (!m_io->ReadAt(m_res.offset + m_tableSize + m_starts[0], m_packed.data(), m_packed.size()))
+        return m_io->LastError() ? m_io->LastError() : wim::kErrHandleEof;
     uint64_t firstByte = index * m_chunkSize;
     size_t outBytes = (size_t)std::min<uint64_t>(m_res.originalSize - firstByte, (uint64_t)n * m_chunkSize);
     m_chunk.resize(outBytes);
-    while (m_xpress.size() < pool.Workers()) {
-        m_xpress.emplace_back(new CXpressDecoder());
-        m_lzx.emplace_back(new CLzxDecoder());
-    }
     std::vector<char> ok(n, 0);
-    auto decode = [&](size_t j, unsigned worker) {
+    auto decode = [&](size_t j, unsigned) {
         size_t at = j * m_chunkSize;
         size_t outSize = std::min<size_t>(m_chunkSize, outBytes - at);
         const uint8_t* in = m_packed.data() + (m_starts[j] - m_starts[0]);
@@ -128,9 +156,9 @@ unsigned long CResourceReader::LoadBatch(uint64_t index)
             memcpy(out, in, outSize);
             ok[j] = 1;
         } else if (m_compression == wim::Compression::Xpress) {
-            ok[j] = m_xpress[worker]->Decompress(in, inSize, out, outSize);
+            ok[j] = ThreadXpress().Decompress(in, inSize, out, outSize);
         } else if (m_compression == wim::Compression::Lzx) {
-            ok[j] = m_lzx[worker]->Decompress(in, inSize, out, outSize);
+            ok[j] = ThreadLzx().Decompress(in, inSize, out, outSize);
         }
     };
     pool.Run(n, decode, kParallelFrom);
@@ -151,8 +179,8 @@ unsigned long CResourceReader::Read(void* buffer, size_t size)
     }
     uint8_t* out = static_cast<uint8_t*>(buffer);
     if (!m_compressed) {
-        if (size && !m_io.ReadAt(m_res.offset + m_position, out, size))
-            return m_io.LastError() ? m_io.LastError() : wim::kErrHandleEof;
+        if (size && !m_io->ReadAt(m_res.offset + m_position, out, size))
+            return m_io->LastError() ? m_io->LastError() : wim::kErrHandleEof;
         m_position += size;
         return 0;
     }

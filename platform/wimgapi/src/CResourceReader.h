@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "CFileIo.h"
-#include "CLzxDecoder.h"
-#include "CXpressDecoder.h"
 #include "WimFormat.h"
 
 class CResourceReader {
 public:
     CResourceReader(CFileIo& io, const wim::ResHdr& res, uint32_t chunkSize, wim::Compression compression);
+    // Reads another resource from its start, keeping the buffers: fresh ones
+    // for each large stream cost as much as decoding it under Wine.
+    void Reset(CFileIo& io, const wim::ResHdr& res, uint32_t chunkSize, wim::Compression compression);
 
     // 0, or the error that stopped the read (truncated file, corrupt chunk).
     unsigned long Read(void* buffer, size_t size);
@@ -35,11 +36,11 @@ private:
     unsigned long ChunkBounds(uint64_t index, uint64_t* start, uint64_t* end);
     unsigned long LoadBatch(uint64_t index);
 
-    CFileIo& m_io;
-    wim::ResHdr m_res;
-    uint32_t m_chunkSize;
-    wim::Compression m_compression;
-    bool m_compressed;
+    CFileIo* m_io = nullptr;
+    wim::ResHdr m_res = {};
+    uint32_t m_chunkSize = 0;
+    wim::Compression m_compression = wim::Compression::None;
+    bool m_compressed = false;
     uint64_t m_position = 0;
     bool m_checked = false;
     uint64_t m_chunks = 0;
@@ -52,7 +53,4 @@ private:
     std::vector<uint64_t> m_starts;
     std::vector<uint8_t> m_chunk;
     std::vector<uint8_t> m_packed;
-    // One decoder per worker of the pool.
-    std::vector<std::unique_ptr<CXpressDecoder>> m_xpress;
-    std::vector<std::unique_ptr<CLzxDecoder>> m_lzx;
 };

@@ -180,7 +180,8 @@ DWORD CWimHandle::OpenStream(const Sha1Digest& hash, std::unique_ptr<CResourceRe
     if (found == m_streams.end()) return ERROR_NOT_FOUND;
     CWimFile* file = found->second.first;
     const wim::LookupEntry& e = found->second.second;
-    reader->reset(new CResourceReader(file->Io(), e.res, file->Header().chunkSize, file->Compression()));
+    if (*reader) (*reader)->Reset(file->Io(), e.res, file->Header().chunkSize, file->Compression());
+    else reader->reset(new CResourceReader(file->Io(), e.res, file->Header().chunkSize, file->Compression()));
     *size = e.res.originalSize;
     return 0;
 }

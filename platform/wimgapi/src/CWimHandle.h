@@ -32,6 +32,7 @@ public:
     DWORD ImageCount() const;
     DWORD LoadMetadata(DWORD index, CImageMetadata* metadata);
     DWORD StreamSize(const Sha1Digest& hash, uint64_t* size) const;
+    // A reader given is reset to the stream, keeping its buffers.
     DWORD OpenStream(const Sha1Digest& hash, std::unique_ptr<CResourceReader>* reader, uint64_t* size);
     // The writer for a capture; FALSE without write access.
     DWORD BeginCapture(CWimWriter** writer);

@@ -217,7 +217,7 @@ unsigned long CWimWriter::HandOver()
     m_pendingData.clear();
     m_packing->blob.clear();
     m_packing->spans.clear();
-    if (!m_packer) m_packer.reset(new CBackgroundWriter(1));
+    if (!m_packer) m_packer.reset(new CBackgroundWriter(1, 1));
     Packed* batch = m_packing.get();
     m_packer->Submit([this, batch] { Pack(*batch); });
     return 0;

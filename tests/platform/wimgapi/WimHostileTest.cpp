@@ -208,7 +208,8 @@ TEST_F(WimHostileTest, HardLinkIdWithDifferentData)
 }
 
 // A name repeated in one folder (in another case too): the later entry wins,
-// also when the earlier one is among small files written side by side.
+// also when the earlier one is among small files written side by side, and
+// when the two are in batches that different threads write.
 TEST_F(WimHostileTest, RepeatedNameLaterEntryWins)
 {
     const std::string big(2 * kMiB + 3, 'B');
@@ -221,6 +222,11 @@ TEST_F(WimHostileTest, RepeatedNameLaterEntryWins)
         {"small then large", {{u"a1", "one"}, {u"a2", "two"}, {u"a3", "three"}, {u"a4", "four"}, {u"A2", big}}, nullptr},
         {"large then small", {{u"a2", big}, {u"a1", "one"}, {u"a3", "three"}, {u"a4", "four"}, {u"A2", "two"}}, "two"},
         {"both small", {{u"a1", "one"}, {u"a2", "two"}, {u"a3", "three"}, {u"a4", "four"}, {u"a2", "again"}}, "again"},
+        // The large file ends the first batch; the repeat is in the second.
+        {"small in two batches",
+         {{u"a1", "one"}, {u"a2", "two"}, {u"a3", "three"}, {u"a4", "four"}, {u"b", big},
+          {u"c1", "c1"}, {u"c2", "c2"}, {u"c3", "c3"}, {u"A2", "again"}},
+         "again"},
     };
     for (const Case& c : cases) {
         ASSERT_FALSE(WimCraft::Make(kWim, c.files, wim::Compression::Xpress).empty()) << c.what;
@@ -231,4 +237,20 @@ TEST_F(WimHostileTest, RepeatedNameLaterEntryWins)
         EXPECT_EQ(c.expected ? std::string(c.expected) : big, ReadFileBytes(out + L"\\a2")) << c.what;
         EXPECT_EQ("four", ReadFileBytes(out + L"\\a4")) << c.what;
     }
+}
+
+// A stream met again is copied from the file that first got it; when a
+// later entry of the same name has replaced that file with data of the same
+// size, the copy is refused and the stream is decoded instead.
+TEST_F(WimHostileTest, CopyFromReplacedFileDecodesAgain)
+{
+    const std::string first(3 * kMiB + 5, 'F'), second(3 * kMiB + 5, 'S');
+    ASSERT_FALSE(
+        WimCraft::Make(kWim, {{u"x.bin", first}, {u"X.BIN", second}, {u"y.bin", first}}, wim::Compression::Xpress)
+            .empty());
+    std::wstring out = kDir + L"\\copied";
+    Outcome o = OpenLoadApply(kWim, out, true);
+    ASSERT_TRUE(o.applied) << o.error;
+    EXPECT_TRUE(ReadFileBytes(out + L"\\x.bin") == second) << "the later entry wins";
+    EXPECT_TRUE(ReadFileBytes(out + L"\\y.bin") == first) << "the copy took the replaced file's data";
 }
