@@ -17,8 +17,8 @@
 
 #include "CBackgroundWriter.h"
 #include "CImageMetadata.h"
-#include "CResourceReader.h"
 #include "CLongPath.h"
+#include "CResourceReader.h"
 
 class CWimHandle;
 
