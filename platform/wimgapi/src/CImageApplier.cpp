@@ -50,6 +50,14 @@ std::wstring FoldCase(std::wstring path)
     return path;
 }
 
+// 0 when all size bytes went to file, else the error.
+DWORD WriteAll(HANDLE file, const void* data, size_t size)
+{
+    DWORD written = 0;
+    if (!size || (WriteFile(file, data, (DWORD)size, &written, nullptr) && written == size)) return 0;
+    return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+}
+
 FILETIME ToFileTime(uint64_t t)
 {
     FILETIME ft;
@@ -237,10 +245,7 @@ DWORD CImageApplier::WriteBatchFile(const BatchFile& job)
         h.Reset(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
     }
     if (!h.Valid()) return GetLastError() ? GetLastError() : ERROR_OPEN_FAILED;
-    DWORD written = 0;
-    if (!job.data.empty() &&
-        (!WriteFile(h.Get(), job.data.data(), (DWORD)job.data.size(), &written, nullptr) || written != job.data.size())) {
-        DWORD err = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    if (DWORD err = WriteAll(h.Get(), job.data.data(), job.data.size())) {
         h.Reset();
         DeleteFileW(path);
         return err;
@@ -252,7 +257,7 @@ DWORD CImageApplier::WriteBatchFile(const BatchFile& job)
 }
 
 // Files first..end of dir (all batchable): PROCESS for each in order, the
-// accepted ones handed to the writer's thread as one batch; their errors,
+// accepted ones handed to the writers as one batch; their errors,
 // FILEINFO and progress come in order once it is written (ReportWritten).
 DWORD CImageApplier::ApplyBatch(const WimDentry& dir, size_t first, size_t* endOut)
 {
@@ -440,9 +445,7 @@ DWORD CImageApplier::WriteData(HANDLE file, const WimDentry& entry)
     if (ready != m_ready.end()) {
         // Decoded and checked ahead.
         const std::vector<uint8_t>& data = ready->second;
-        DWORD written = 0;
-        if (!data.empty() && (!WriteFile(file, data.data(), (DWORD)data.size(), &written, nullptr) || written != data.size()))
-            return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        if (DWORD err = WriteAll(file, data.data(), data.size())) return err;
         m_doneUnits += data.size();
         m_ready.erase(ready);
         Progress();
@@ -480,10 +483,7 @@ CImageApplier::StreamOutcome CImageApplier::StreamData(HANDLE file, uint64_t siz
         const uint8_t* data = piece.data();
         m_hasher->Submit([&sha, data, n] { sha.Update(data, n); });
         m_pieceWriter->Submit([file, data, n, &writeError] {
-            DWORD written = 0;
-            if (writeError.load()) return;
-            if (!WriteFile(file, data, (DWORD)n, &written, nullptr) || written != n)
-                writeError = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+            if (!writeError.load()) writeError = WriteAll(file, data, n);
         });
         size -= n;
         m_doneUnits += n;
