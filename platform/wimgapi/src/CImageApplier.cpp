@@ -44,12 +44,6 @@ DWORD CreationAttributes(const WimDentry& f)
 
 bool NeedsAttributeCall(const WimDentry& f) { return (f.attributes & FILE_ATTRIBUTE_READONLY) != 0; }
 
-std::wstring FoldCase(std::wstring path)
-{
-    if (!path.empty()) CharUpperBuffW(&path[0], (DWORD)path.size());
-    return path;
-}
-
 // 0 when all size bytes went to file, else the error.
 DWORD WriteAll(HANDLE file, const void* data, size_t size)
 {
@@ -292,7 +286,7 @@ DWORD CImageApplier::ApplyBatch(const WimDentry& dir, size_t first, size_t* endO
             job.data.swap(ready->second);
             m_ready.erase(ready);
         }
-        m_batchPaths.insert(FoldCase(job.path));
+        m_batchPaths.insert(CLongPath::FoldCase(job.path));
         batch->bytes += job.data.size();
         batch->files.push_back(std::move(job));
     }
@@ -323,7 +317,7 @@ DWORD CImageApplier::ReportWritten(bool all)
         m_batchBytes -= batch->bytes;
         ++m_batchesReported;
         for (BatchFile& job : batch->files) {
-            m_batchPaths.erase(m_batchPaths.find(FoldCase(job.path)));
+            m_batchPaths.erase(m_batchPaths.find(CLongPath::FoldCase(job.path)));
             DWORD err = job.error ? Report(job.error, job.display) : 0;
             if (err) return err;
             if (job.error) continue;
@@ -379,7 +373,7 @@ DWORD CImageApplier::ApplyDirectory(const WimDentry& dir, bool isRoot)
 // alone.
 DWORD CImageApplier::FinishBatchWriting(const std::wstring& path)
 {
-    return m_batchPaths.count(FoldCase(path)) ? ReportWritten(true) : 0;
+    return m_batchPaths.count(CLongPath::FoldCase(path)) ? ReportWritten(true) : 0;
 }
 
 void CImageApplier::SetFolderTimes(const std::wstring& path, const WimDentry& dir)

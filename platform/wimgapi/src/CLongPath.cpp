@@ -53,3 +53,14 @@ void CLongPath::Pop()
 }
 
 std::wstring CLongPath::Display() const { return m_displayPrefix + m_extended.substr(m_prefix); }
+
+// Kernel32's own mapping, with the system's casing as file names use it:
+// the character functions of the window library would load it into every
+// process that only images.
+std::wstring CLongPath::FoldCase(std::wstring path)
+{
+    if (!path.empty())
+        LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.c_str(), (int)path.size(), &path[0],
+                      (int)path.size(), nullptr, nullptr, 0);
+    return path;
+}

@@ -16,6 +16,9 @@ public:
     const std::wstring& Extended() const { return m_extended; }
     // The path as the caller wrote it, for messages: "X:\dir\file".
     std::wstring Display() const;
+    // The path in one case, so that names the file system takes as one
+    // compare equal.
+    static std::wstring FoldCase(std::wstring path);
 
 private:
     std::wstring m_extended;

@@ -26,9 +26,7 @@ std::wstring CMountTable::Key(const std::wstring& path)
 {
     CLongPath full;
     if (!full.Set(path)) return path;
-    std::wstring key = full.Extended();
-    CharLowerBuffW(&key[0], (DWORD)key.size());
-    return key;
+    return CLongPath::FoldCase(full.Extended());
 }
 
 DWORD CMountTable::Mount(const std::wstring& mountPath, const std::wstring& wimPath, DWORD index, bool readWrite)

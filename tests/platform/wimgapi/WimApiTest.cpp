@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,12 @@ namespace {
 const std::wstring kDir = L"W:\\t\\api";
 const DWORD kUnlikely = 0xDEADBEEF;
 const size_t kEntries = 16; // files and folders of the fixture tree
+
+std::wstring Upper(std::wstring s)
+{
+    for (wchar_t& c : s) c = (wchar_t)towupper(c);
+    return s;
+}
 
 FARPROC AsProc(WIMMessageCallback f) { return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(f)); }
 
@@ -255,6 +262,31 @@ TEST_F(WimApiTest, WimPathIsFull)
     SetCurrentDirectoryW(saved);
 }
 
+// Every new file gets a GUID of its own, random (version 4), which it keeps.
+TEST_F(WimApiTest, NewFileGuidIsRandomAndKept)
+{
+    GUID made[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        std::wstring path = kDir + L"\\guid" + std::to_wstring(i) + L".wim";
+        HANDLE h = WIMCreateFile(path.c_str(), WIM_GENERIC_WRITE, WIM_CREATE_ALWAYS, 0, WIM_COMPRESS_XPRESS, nullptr);
+        ASSERT_NE(nullptr, h) << GetLastError();
+        WIM_INFO info = {};
+        ASSERT_TRUE(WIMGetAttributes(h, &info, sizeof(info)));
+        ASSERT_TRUE(WIMCloseHandle(h));
+        made[i] = info.Guid;
+        EXPECT_EQ(0x4000, made[i].Data3 & 0xF000) << "version";
+        EXPECT_EQ(0x80, made[i].Data4[0] & 0xC0) << "variant";
+
+        h = WIMCreateFile(path.c_str(), WIM_GENERIC_READ, WIM_OPEN_EXISTING, 0, 0, nullptr);
+        ASSERT_NE(nullptr, h) << GetLastError();
+        WIM_INFO reopened = {};
+        ASSERT_TRUE(WIMGetAttributes(h, &reopened, sizeof(reopened)));
+        WIMCloseHandle(h);
+        EXPECT_TRUE(IsEqualGUID(made[i], reopened.Guid)) << "kept in the file";
+    }
+    EXPECT_FALSE(IsEqualGUID(made[0], made[1]));
+}
+
 // Unmount checks the file and index it is given against the mount; a
 // read-only mount cannot be committed; a folder that holds files cannot
 // become a mount.
@@ -279,7 +311,8 @@ TEST_F(WimApiTest, MountAndUnmountChecks)
         EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError()) << c.what;
         EXPECT_TRUE(Exists(mnt + L"numbers.txt")) << c.what << ": unmounted anyway";
     }
-    EXPECT_TRUE(WIMUnmountImage(mnt.c_str(), wim.c_str(), 1, FALSE));
+    // The file system ignores case, and so does the mount table.
+    EXPECT_TRUE(WIMUnmountImage(Upper(mnt).c_str(), Upper(wim).c_str(), 1, FALSE));
 
     // Read-only (no temporary folder): a commit fails and keeps the mount.
     ASSERT_TRUE(WIMMountImage(mnt.c_str(), wim.c_str(), 1, nullptr)) << GetLastError();
