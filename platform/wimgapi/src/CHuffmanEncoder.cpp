@@ -1,46 +1,55 @@
 #include "CHuffmanEncoder.h"
 
 #include <algorithm>
-#include <queue>
-#include <vector>
 
 namespace {
 
-struct Node {
+// Built once per compressed chunk on every worker: nothing here allocates,
+// so that the workers never meet in the heap's lock.
+struct Leaf {
     uint64_t weight;
-    int left;
-    int right;
+    unsigned symbol;
 };
 
-// Depth of every leaf of an unrestricted Huffman tree.
-unsigned TreeLengths(const std::vector<uint32_t>& freq, uint8_t* lengths)
+// Depth of every leaf of an unrestricted Huffman tree over the symbols of
+// non-zero frequency (at least two), built from the leaves in order of weight
+// and the merged nodes in the order they are made, which is theirs too.
+unsigned TreeLengths(const uint32_t* freq, unsigned numSymbols, uint8_t* lengths)
 {
-    std::vector<Node> nodes;
-    using Item = std::pair<uint64_t, int>;
-    std::priority_queue<Item, std::vector<Item>, std::greater<Item>> heap;
-    for (unsigned s = 0; s < freq.size(); ++s) {
-        if (!freq[s]) continue;
-        nodes.push_back({freq[s], -1, (int)s});
-        heap.push({freq[s], (int)nodes.size() - 1});
-    }
-    while (heap.size() > 1) {
-        Item a = heap.top(); heap.pop();
-        Item b = heap.top(); heap.pop();
-        nodes.push_back({a.first + b.first, a.second, b.second});
-        heap.push({a.first + b.first, (int)nodes.size() - 1});
-    }
-    unsigned maxDepth = 0;
-    std::vector<std::pair<int, unsigned>> stack{{heap.top().second, 0}};
-    while (!stack.empty()) {
-        auto [n, depth] = stack.back();
-        stack.pop_back();
-        if (nodes[n].left < 0) {
-            lengths[nodes[n].right] = (uint8_t)depth;
-            maxDepth = std::max(maxDepth, depth);
-            continue;
+    Leaf leaves[CHuffmanEncoder::kMaxSymbols];
+    unsigned count = 0;
+    for (unsigned s = 0; s < numSymbols; ++s)
+        if (freq[s]) leaves[count++] = {freq[s], s};
+    std::sort(leaves, leaves + count, [](const Leaf& a, const Leaf& b) {
+        return a.weight != b.weight ? a.weight < b.weight : a.symbol < b.symbol;
+    });
+    uint64_t weight[CHuffmanEncoder::kMaxSymbols];
+    unsigned leafParent[CHuffmanEncoder::kMaxSymbols];
+    unsigned nodeParent[CHuffmanEncoder::kMaxSymbols];
+    unsigned leaf = 0, node = 0;
+    auto takeLightest = [&](unsigned parent) {
+        if (leaf < count && (node >= parent || leaves[leaf].weight <= weight[node])) {
+            leafParent[leaf] = parent;
+            return leaves[leaf++].weight;
         }
-        stack.push_back({nodes[n].left, depth + 1});
-        stack.push_back({nodes[n].right, depth + 1});
+        nodeParent[node] = parent;
+        return weight[node++];
+    };
+    for (unsigned made = 0; made + 1 < count; ++made) {
+        uint64_t a = takeLightest(made);
+        weight[made] = a + takeLightest(made);
+    }
+    // A node's parent is made after it: depths go from the root down.
+    unsigned depth[CHuffmanEncoder::kMaxSymbols];
+    unsigned root = count - 2;
+    depth[root] = 0;
+    for (unsigned n = root; n-- > 0;)
+        depth[n] = depth[nodeParent[n]] + 1;
+    unsigned maxDepth = 0;
+    for (unsigned i = 0; i < count; ++i) {
+        unsigned d = depth[leafParent[i]] + 1;
+        lengths[leaves[i].symbol] = (uint8_t)d;
+        maxDepth = std::max(maxDepth, d);
     }
     return maxDepth;
 }
@@ -49,7 +58,9 @@ unsigned TreeLengths(const std::vector<uint32_t>& freq, uint8_t* lengths)
 
 void CHuffmanEncoder::BuildLengths(const uint32_t* freq, unsigned numSymbols, unsigned maxLength, uint8_t* lengths)
 {
-    std::vector<uint32_t> f(freq, freq + numSymbols);
+    numSymbols = std::min(numSymbols, kMaxSymbols);
+    uint32_t f[kMaxSymbols];
+    std::copy(freq, freq + numSymbols, f);
     unsigned used = 0;
     for (unsigned s = 0; s < numSymbols; ++s)
         used += f[s] ? 1 : 0;
@@ -58,10 +69,10 @@ void CHuffmanEncoder::BuildLengths(const uint32_t* freq, unsigned numSymbols, un
         if (!f[s]) { f[s] = 1; ++used; }
     for (;;) {
         std::fill(lengths, lengths + numSymbols, 0);
-        if (TreeLengths(f, lengths) <= maxLength) return;
+        if (TreeLengths(f, numSymbols, lengths) <= maxLength) return;
         // Flatten the distribution until the tree fits.
-        for (auto& v : f)
-            if (v) v = (v >> 1) | 1;
+        for (unsigned s = 0; s < numSymbols; ++s)
+            if (f[s]) f[s] = (f[s] >> 1) | 1;
     }
 }
 

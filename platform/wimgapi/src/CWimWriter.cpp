@@ -15,6 +15,11 @@ const size_t kFlushAt = 4 * 1024 * 1024;
 const size_t kChunksPerWorker = 4;
 // Room for one compressed chunk; the encoder gives up before it fills it.
 const size_t kOutSlot = wim::kChunkSize + 1024;
+// Queued small streams are packed while the caller reads the next files on
+// two threads of its own, whose calls wait on Wine's server: a pack on every
+// core slows each of those calls by a quarter, more than its workers gain.
+const unsigned kCoresForReaders = 2;
+const unsigned kMinPackers = 2;
 }
 
 CWimWriter::CWimWriter() {}
@@ -244,11 +249,13 @@ void CWimWriter::Pack(Packed& batch)
     std::vector<uint8_t>& out = batch.out;
     out.resize(batch.compressed ? batch.data.size() : 0);
     std::vector<size_t> packed(pieces.size(), 0);
+    CWorkerPool& pool = CWorkerPool::Instance();
+    unsigned packers = std::max(kMinPackers, pool.Workers() - std::min(pool.Workers(), kCoresForReaders));
     if (batch.compressed)
-        CWorkerPool::Instance().Run(pieces.size(), [&](size_t j, unsigned worker) {
+        pool.Run(pieces.size(), [&](size_t j, unsigned worker) {
             const Piece& c = pieces[j];
             packed[j] = m_encoders[worker]->Compress(&batch.data[c.in], c.length, &out[c.in], c.length);
-        });
+        }, 2, packers);
     for (size_t i = 0; i < batch.streams.size(); ++i) {
         size_t start = batch.blob.size();
         size_t chunks = firstPiece[i + 1] - firstPiece[i];

@@ -33,6 +33,7 @@ CWorkerPool::CWorkerPool(unsigned threads)
 
 void CWorkerPool::Work(unsigned worker)
 {
+    if (worker >= m_limit) return;
     size_t done = 0;
     for (size_t i; (i = m_next++) < m_count;) {
         (*m_piece)(i, worker);
@@ -58,10 +59,11 @@ void CWorkerPool::Loop(unsigned worker)
     }
 }
 
-void CWorkerPool::Run(size_t count, const std::function<void(size_t, unsigned)>& piece, size_t minParallel)
+void CWorkerPool::Run(size_t count, const std::function<void(size_t, unsigned)>& piece, size_t minParallel,
+                      unsigned maxWorkers)
 {
     if (count == 0) return;
-    if (m_threads.empty() || count < 2 || count < minParallel || t_onWorker) {
+    if (m_threads.empty() || count < 2 || count < minParallel || maxWorkers == 1 || t_onWorker) {
         for (size_t i = 0; i < count; ++i)
             piece(i, 0);
         return;
@@ -73,6 +75,7 @@ void CWorkerPool::Run(size_t count, const std::function<void(size_t, unsigned)>&
         m_count = count;
         m_finished = 0;
         m_next = 0;
+        m_limit = maxWorkers ? maxWorkers : Workers();
         ++m_generation;
     }
     m_wake.NotifyAll();

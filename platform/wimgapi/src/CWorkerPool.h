@@ -23,7 +23,9 @@ public:
     // Runs piece(i, worker) for every i below count. One job at a time:
     // a second caller waits for the first. Fewer than minParallel pieces
     // run on the caller alone: waking the workers costs more than they save.
-    void Run(size_t count, const std::function<void(size_t, unsigned)>& piece, size_t minParallel = 2);
+    // With maxWorkers, workers from maxWorkers on sit the job out.
+    void Run(size_t count, const std::function<void(size_t, unsigned)>& piece, size_t minParallel = 2,
+             unsigned maxWorkers = 0);
     // Whether the calling thread is running a piece (whose own jobs then
     // run on that thread alone).
     static bool OnWorker();
@@ -40,6 +42,7 @@ private:
     std::atomic<const std::function<void(size_t, unsigned)>*> m_piece{nullptr};
     std::atomic<size_t> m_count{0};
     std::atomic<size_t> m_next{0};
+    std::atomic<unsigned> m_limit{0}; // workers taking part in the job
     size_t m_finished = 0;
     unsigned long long m_generation = 0;
     std::vector<std::thread> m_threads;

@@ -154,12 +154,15 @@ void CXpressEncoder::Insert(const uint8_t* in, size_t pos, size_t inSize)
     m_head[h] = m_base + (uint32_t)pos;
 }
 
-uint32_t CXpressEncoder::LongestMatch(const uint8_t* in, size_t pos, size_t inSize, uint32_t* offset) const
+uint32_t CXpressEncoder::LongestMatch(const uint8_t* in, size_t pos, size_t inSize, uint32_t* offset)
 {
     if (pos + kHashLength > inSize) return 0;
     uint32_t best = 0;
     size_t maxLen = inSize - pos;
-    uint32_t at = m_head[Hash4(in + pos, kHashBits)];
+    uint32_t h = Hash4(in + pos, kHashBits);
+    uint32_t at = m_head[h];
+    m_prev[pos] = at;
+    m_head[h] = m_base + (uint32_t)pos;
     for (uint32_t chain = 0; at >= m_base && chain < kMaxChain; ++chain, at = m_prev[at - m_base]) {
         size_t cand = at - m_base;
         const uint8_t* a = in + cand;
@@ -202,8 +205,7 @@ void CXpressEncoder::Parse(const uint8_t* in, size_t inSize)
     while (pos < inSize) {
         uint32_t offset = 0;
         uint32_t len = LongestMatch(in, pos, inSize, &offset);
-        inserted = pos;
-        insertTo(pos + 1);
+        inserted = pos + 1;
         if (!len) {
             // Where nothing matches for a while the data hardly compresses:
             // look less often, still emitting every byte.
@@ -220,7 +222,7 @@ void CXpressEncoder::Parse(const uint8_t* in, size_t inSize)
         while (len < kLazyBelow && pos + 1 < inSize) {
             uint32_t nextOffset = 0;
             uint32_t next = LongestMatch(in, pos + 1, inSize, &nextOffset);
-            insertTo(pos + 2);
+            inserted = pos + 2;
             if (next <= len + 1) break;
             Literals(1);
             ++pos;

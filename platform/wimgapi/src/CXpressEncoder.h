@@ -20,11 +20,14 @@ private:
     };
 
     void Parse(const uint8_t* in, size_t inSize);
-    uint32_t LongestMatch(const uint8_t* in, size_t pos, size_t inSize, uint32_t* offset) const;
+    // Also enters pos in the tables, with the hash it has computed.
+    uint32_t LongestMatch(const uint8_t* in, size_t pos, size_t inSize, uint32_t* offset);
     void Insert(const uint8_t* in, size_t pos, size_t inSize);
     void Literals(size_t count);
 
-    static const unsigned kHashBits = 15;
+    // Twice as many heads as a chunk has positions (512 KiB): with fewer,
+    // chains fill with positions whose four bytes differ.
+    static const unsigned kHashBits = 17;
     // Hash heads and chains hold m_base + position; below m_base is empty.
     std::vector<uint32_t> m_head;
     std::vector<uint32_t> m_prev;

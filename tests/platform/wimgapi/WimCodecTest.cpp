@@ -1,15 +1,21 @@
 // The XPRESS coder and the chunk decoders on their own: round trips over
-// data shapes that stress matches and codes, and damaged input.
+// data shapes that stress matches and codes, and damaged input; and the
+// worker pool they run on.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "CHuffmanEncoder.h"
 #include "CLzxDecoder.h"
 #include "CSha1.h"
+#include "CWorkerPool.h"
 #include "CXpressDecoder.h"
 #include "CXpressEncoder.h"
 
@@ -145,7 +151,51 @@ TEST(WimCodecTest, LzxStoredBlocks)
         CLzxDecoder lzx;
         bool ok = lzx.Decompress(in.data(), in.size(), out.data(), out.size());
         EXPECT_EQ(c.ok, ok) << c.what;
-        if (ok && c.cut == 0) EXPECT_EQ(c.data, std::string(out.begin(), out.end())) << c.what;
+        if (ok && c.cut == 0) {
+            EXPECT_EQ(c.data, std::string(out.begin(), out.end())) << c.what;
+        }
+    }
+}
+
+// Every code the builder makes is complete (the decoders refuse others) and
+// within its length limit, and only symbols that occur get a code.
+TEST(WimCodecTest, HuffmanLengthsFormCompleteLimitedCodes)
+{
+    const unsigned kSymbols = CHuffmanEncoder::kMaxSymbols, kLimit = 15;
+    struct Case {
+        const char* what;
+        std::vector<uint32_t> freq;
+    };
+    std::vector<Case> cases = {{"one symbol", {0, 0, 7}}, {"two symbols", {3, 0, 0, 9}},
+                               {"all equal", std::vector<uint32_t>(kSymbols, 5)}};
+    // Fibonacci weights make a tree 39 deep: it must be flattened to fit.
+    std::vector<uint32_t> fib(40, 0);
+    fib[0] = fib[1] = 1;
+    for (size_t i = 2; i < fib.size(); ++i)
+        fib[i] = fib[i - 1] + fib[i - 2];
+    cases.push_back({"skewed past the limit", fib});
+    std::vector<uint32_t> mixed(kSymbols, 0);
+    for (unsigned s = 0; s < kSymbols; s += 3)
+        mixed[s] = 1 + (s * 2654435761u) % 1000;
+    cases.push_back({"sparse and uneven", mixed});
+    for (Case& c : cases) {
+        c.freq.resize(kSymbols, 0);
+        uint8_t lengths[CHuffmanEncoder::kMaxSymbols];
+        CHuffmanEncoder::BuildLengths(c.freq.data(), kSymbols, kLimit, lengths);
+        uint64_t kraft = 0; // in units of 2^-kLimit
+        unsigned coded = 0;
+        for (unsigned s = 0; s < kSymbols; ++s) {
+            ASSERT_LE(lengths[s], kLimit) << c.what;
+            if (c.freq[s]) {
+                EXPECT_GT(lengths[s], 0) << c.what << ": symbol " << s;
+            }
+            if (lengths[s]) {
+                kraft += 1ull << (kLimit - lengths[s]);
+                ++coded;
+            }
+        }
+        EXPECT_GE(coded, 2u) << c.what;
+        EXPECT_EQ(1ull << kLimit, kraft) << c.what << ": not a complete code";
     }
 }
 
@@ -185,4 +235,24 @@ TEST(WimCodecTest, Sha1InstructionsMatchPortable)
     for (size_t at = 0, step = 1; at < data.size(); at += step, step = step * 3 % 97 + 1)
         pieces.Update(data.data() + at, std::min(step, data.size() - at));
     EXPECT_TRUE(pieces.Final() == CSha1::PortableOf(data.data(), data.size()));
+}
+
+// A job limited to some workers runs every piece, on those workers only.
+TEST(WimCodecTest, WorkerPoolKeepsALimitedJobToItsWorkers)
+{
+    CWorkerPool& pool = CWorkerPool::Instance();
+    const size_t kPieces = 2000;
+    for (unsigned limit : {0u, 1u, 2u, pool.Workers()}) {
+        std::vector<std::atomic<int>> runs(kPieces);
+        std::atomic<unsigned> highest{0};
+        pool.Run(kPieces, [&](size_t i, unsigned worker) {
+            runs[i]++;
+            Sleep(0); // long enough for every worker to wake and take pieces
+            for (unsigned seen = highest; worker > seen && !highest.compare_exchange_weak(seen, worker);) {
+            }
+        }, 2, limit);
+        for (size_t i = 0; i < kPieces; ++i)
+            ASSERT_EQ(1, runs[i].load()) << "limit " << limit << ", piece " << i;
+        EXPECT_LT(highest.load(), limit ? limit : pool.Workers()) << "limit " << limit;
+    }
 }
