@@ -250,7 +250,7 @@ void CWimWriter::Pack(Packed& batch)
     out.resize(batch.compressed ? batch.data.size() : 0);
     std::vector<size_t> packed(pieces.size(), 0);
     CWorkerPool& pool = CWorkerPool::Instance();
-    unsigned packers = std::max(kMinPackers, pool.Workers() - std::min(pool.Workers(), kCoresForReaders));
+    unsigned packers = pool.Workers() > kCoresForReaders + kMinPackers ? pool.Workers() - kCoresForReaders : kMinPackers;
     if (batch.compressed)
         pool.Run(pieces.size(), [&](size_t j, unsigned worker) {
             const Piece& c = pieces[j];

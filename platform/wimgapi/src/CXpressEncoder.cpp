@@ -146,12 +146,14 @@ CXpressEncoder::CXpressEncoder() : m_head(1u << kHashBits, 0), m_prev(kMaxChunk)
     m_tokens.reserve(kMaxChunk + 1);
 }
 
-void CXpressEncoder::Insert(const uint8_t* in, size_t pos, size_t inSize)
+uint32_t CXpressEncoder::Insert(const uint8_t* in, size_t pos, size_t inSize)
 {
-    if (pos + kHashLength > inSize) return;
+    if (pos + kHashLength > inSize) return 0;
     uint32_t h = Hash4(in + pos, kHashBits);
-    m_prev[pos] = m_head[h];
+    uint32_t before = m_head[h];
+    m_prev[pos] = before;
     m_head[h] = m_base + (uint32_t)pos;
+    return before;
 }
 
 uint32_t CXpressEncoder::LongestMatch(const uint8_t* in, size_t pos, size_t inSize, uint32_t* offset)
@@ -159,10 +161,7 @@ uint32_t CXpressEncoder::LongestMatch(const uint8_t* in, size_t pos, size_t inSi
     if (pos + kHashLength > inSize) return 0;
     uint32_t best = 0;
     size_t maxLen = inSize - pos;
-    uint32_t h = Hash4(in + pos, kHashBits);
-    uint32_t at = m_head[h];
-    m_prev[pos] = at;
-    m_head[h] = m_base + (uint32_t)pos;
+    uint32_t at = Insert(in, pos, inSize);
     for (uint32_t chain = 0; at >= m_base && chain < kMaxChain; ++chain, at = m_prev[at - m_base]) {
         size_t cand = at - m_base;
         const uint8_t* a = in + cand;

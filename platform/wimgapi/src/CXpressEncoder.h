@@ -20,9 +20,10 @@ private:
     };
 
     void Parse(const uint8_t* in, size_t inSize);
-    // Also enters pos in the tables, with the hash it has computed.
+    // Also enters pos in the tables (Insert), hashing it once for both.
     uint32_t LongestMatch(const uint8_t* in, size_t pos, size_t inSize, uint32_t* offset);
-    void Insert(const uint8_t* in, size_t pos, size_t inSize);
+    // Enters pos in the tables; returns the chain's head before it.
+    uint32_t Insert(const uint8_t* in, size_t pos, size_t inSize);
     void Literals(size_t count);
 
     // Twice as many heads as a chunk has positions (512 KiB): with fewer,
